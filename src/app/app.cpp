@@ -1,0 +1,133 @@
+#include "app/app.h"
+
+#include "app/input.h"
+#include "app/main_loop.h"
+#include "app/settings.h"
+#include "app/video.h"
+#include "platform/platform.h"
+
+#include <SDL.h>
+#include <physfs.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+bool sound_enabled = true;
+char app_folder_path[APP_PATH_CAPACITY];
+char app_log_path[APP_PATH_CAPACITY];
+char app_save_path[APP_PATH_CAPACITY];
+
+static const char LOG_FILE_NAME[] = "numbral.log";
+static const char SAVE_FILE_NAME[] = "numbral.save";
+
+[[noreturn]] static void exit_with_message(const char *message) {
+    std::fputs(message, stdout);
+    std::fflush(stdout);
+    std::exit(1);
+}
+
+// Appends a separator and a name; false when the result would not fit.
+static bool path_append(char *path, const char *name) {
+    const size_t length = std::strlen(path);
+    const int written = std::snprintf(path + length, APP_PATH_CAPACITY - length, "%c%s",
+                                      platform_path_separator, name);
+    return written >= 0 && length + static_cast<size_t>(written) < APP_PATH_CAPACITY;
+}
+
+static bool path_join(char *out, const char *folder, const char *name) {
+    std::snprintf(out, APP_PATH_CAPACITY, "%s", folder);
+    return path_append(out, name);
+}
+
+// Builds the save folder path, creating each missing level in turn.
+static void build_folder_path() {
+    SaveFolderPlan plan;
+    if (!platform_save_folder_plan(&plan)) {
+        exit_with_message("Cannot find USERPROFILE environment variable. Now exiting.\n");
+    }
+    // A folder path too long for its files would name the wrong files, so
+    // it is refused before anything is created.
+    char longest_file[APP_PATH_CAPACITY];
+    bool fits = std::strlen(plan.base) < APP_PATH_CAPACITY;
+    if (fits) std::snprintf(app_folder_path, APP_PATH_CAPACITY, "%s", plan.base);
+    for (int i = 0; fits && i < plan.part_count; ++i) fits = path_append(app_folder_path, plan.parts[i]);
+    fits = fits && path_join(longest_file, app_folder_path, SAVE_FILE_NAME);
+    if (!fits) exit_with_message("Cannot open log file. Be sure that this game has write rights. Now exiting.\n");
+
+    std::snprintf(app_folder_path, APP_PATH_CAPACITY, "%s", plan.base);
+    for (int i = 0; i < plan.part_count; ++i) {
+        path_append(app_folder_path, plan.parts[i]);
+        ensure_folder(app_folder_path);
+    }
+}
+
+void ensure_folder(const char *path) {
+    if (!platform_path_exists(path)) platform_create_folder(path);
+}
+
+// Opens the file for reading or, when that fails, creates it empty; an
+// existing file is never truncated or written.
+static bool ensure_file(const char *path) {
+    std::FILE *file = std::fopen(path, "r");
+    if (!file) file = std::fopen(path, "a");
+    if (!file) return false;
+    std::fclose(file);
+    return true;
+}
+
+static void apply_defaults() {
+    settings_apply_defaults();
+    platform_screen_size(&screen_width, &screen_height);
+    controls = {};
+    quit_requested = false;
+    sound_enabled = true;
+}
+
+int app_prepare_user_files(int argc, char **argv) {
+    apply_defaults();
+    build_folder_path();
+    path_join(app_save_path, app_folder_path, SAVE_FILE_NAME);
+    if (!ensure_file(app_save_path)) settings_fail_fatal();
+    settings_load();
+
+    for (int i = 1; i < argc; ++i) {
+        const char *argument = argv[i];
+        auto is = [argument](const char *option) { return std::strcmp(argument, option) == 0; };
+        if (is("--fullscreen") || is("-f")) {
+            settings.fullscreen = true;
+        } else if (is("--help") || is("-h") || is("/?") || is("--version") || is("-v")) {
+            return 0;
+        } else if (is("--nosound") || is("-n")) {
+            sound_enabled = false;
+        } else if (is("--joystick") || is("-j")) {
+            // Game controllers are always handled.
+        } else {
+            app_log("Commandline argument unknown: (%s) ... Ignoring.", argument);
+        }
+    }
+    return 1;
+}
+
+int app_main(int argc, char **argv) {
+    build_folder_path();
+    path_join(app_log_path, app_folder_path, LOG_FILE_NAME);
+    if (!ensure_file(app_log_path)) {
+        exit_with_message("Cannot open log file. Be sure that this game has write rights. Now exiting.\n");
+    }
+
+    if (!PHYSFS_init(argc > 0 ? argv[0] : nullptr)) return 1;
+    if (!PHYSFS_setSaneConfig("Grulp Software", "NUMBRAL", "ZIP", 0, 0)) return 1;
+    PHYSFS_mount("./data.quob", nullptr, 1);
+
+    if (!app_prepare_user_files(argc, argv)) return 1;
+    if (!video_init()) return 1;
+    main_loop();
+    app_shutdown();
+}
+
+void app_shutdown() {
+    PHYSFS_deinit();
+    SDL_Quit();
+    std::exit(0);
+}

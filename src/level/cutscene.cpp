@@ -1,0 +1,3 @@
+#include "level/cutscene.h"
+
+bool cutscene_active = false;

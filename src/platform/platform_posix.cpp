@@ -1,0 +1,76 @@
+#include "platform/platform.h"
+
+#include <SDL.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+const char platform_path_separator = '/';
+
+static const char *environment_value(const char *name) {
+    const char *value = std::getenv(name);
+    return (value && value[0] != '\0') ? value : nullptr;
+}
+
+bool platform_save_folder_plan(SaveFolderPlan *plan) {
+    *plan = {};
+    // USERPROFILE keeps the layout the game has always used.
+    if (const char *profile = std::getenv("USERPROFILE")) {
+        plan->base = profile;
+        plan->parts[0] = "My Documents";
+        plan->parts[1] = "My Games";
+        plan->parts[2] = "NUMBRAL";
+        plan->part_count = 3;
+        return true;
+    }
+    // XDG: a relative XDG_DATA_HOME is invalid and ignored.
+    const char *data_home = environment_value("XDG_DATA_HOME");
+    if (data_home && data_home[0] == '/') {
+        plan->base = data_home;
+        plan->parts[0] = "NUMBRAL";
+        plan->part_count = 1;
+        return true;
+    }
+    if (const char *home = environment_value("HOME")) {
+        plan->base = home;
+        plan->parts[0] = ".local";
+        plan->parts[1] = "share";
+        plan->parts[2] = "NUMBRAL";
+        plan->part_count = 3;
+        return true;
+    }
+    return false;
+}
+
+bool platform_path_exists(const char *path) {
+    struct stat info;
+    return stat(path, &info) == 0;
+}
+
+void platform_create_folder(const char *path) {
+    mkdir(path, 0755);
+}
+
+void platform_screen_size(int *width, int *height) {
+    *width = 0;
+    *height = 0;
+    // SDL answers only with its video subsystem running; it is started for
+    // the question alone when start-up has not started it yet.
+    const bool was_running = SDL_WasInit(SDL_INIT_VIDEO) != 0;
+    if (!was_running && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+    SDL_DisplayMode mode;
+    if (SDL_GetNumVideoDisplays() > 0 && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        *width = mode.w;
+        *height = mode.h;
+    }
+    if (!was_running) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool platform_sync_file(std::FILE *file) {
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+bool platform_replace_file(const char *source, const char *target) {
+    return std::rename(source, target) == 0;
+}

@@ -1,0 +1,44 @@
+// Windows: the calls the game has always made.
+#include "platform/platform.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <cstdlib>
+
+const char platform_path_separator = '\\';
+
+bool platform_save_folder_plan(SaveFolderPlan *plan) {
+    *plan = {};
+    const char *profile = std::getenv("USERPROFILE");
+    if (!profile) return false;
+    plan->base = profile;
+    plan->parts[0] = "My Documents";
+    plan->parts[1] = "My Games";
+    plan->parts[2] = "NUMBRAL";
+    plan->part_count = 3;
+    return true;
+}
+
+bool platform_path_exists(const char *path) {
+    wchar_t wide[4096];
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 4096) == 0) return false;
+    return GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
+}
+
+void platform_create_folder(const char *path) {
+    CreateDirectoryA(path, nullptr);
+}
+
+void platform_screen_size(int *width, int *height) {
+    *width = GetSystemMetrics(SM_CXSCREEN);
+    *height = GetSystemMetrics(SM_CYSCREEN);
+}
+
+bool platform_sync_file(std::FILE *file) {
+    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
+
+bool platform_replace_file(const char *source, const char *target) {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}

@@ -1,0 +1,40 @@
+// Helpers shared by the tests: temporary folders, archives, subprocesses.
+#pragma once
+
+#include "dataio/dataio.h"
+
+#include <string>
+#include <vector>
+
+// A fresh folder under /tmp, removed with everything in it at destruction.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    std::string path;
+    std::string file(const std::string &name) const { return path + "/" + name; }
+};
+
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &bytes);
+bool path_exists(const std::string &path);
+
+// Writes entries into a ZIP at zip_path and makes it the only archive in the
+// PhysFS search path (PhysFS is started when needed).
+void mount_test_archive(const std::string &zip_path, const std::vector<ArchiveEntry> &entries);
+void unmount_test_archives();
+
+struct ProcessResult {
+    int exit_status = -1;   // -1 when killed by a signal or timed out
+    std::string out;        // standard output
+    std::string err;        // standard error
+};
+
+// Runs the program with the arguments in working_dir. The environment is
+// the test's own with SDL_VIDEODRIVER, SDL_AUDIODRIVER, USERPROFILE, HOME
+// and XDG_DATA_HOME removed, plus the given "NAME=value" entries. Killed
+// after timeout_seconds.
+ProcessResult run_process(const std::string &program, const std::vector<std::string> &arguments,
+                          const std::vector<std::string> &environment, const std::string &working_dir,
+                          int timeout_seconds = 60);
