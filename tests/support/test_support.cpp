@@ -79,7 +79,7 @@ ProcessResult run_process(const std::string &program, const std::vector<std::str
                           const std::vector<std::string> &environment, const std::string &working_dir,
                           int timeout_seconds) {
     static const char *const removed[] = {"SDL_VIDEODRIVER=", "SDL_AUDIODRIVER=", "USERPROFILE=", "HOME=",
-                                          "XDG_DATA_HOME="};
+                                          "XDG_DATA_HOME=",    "DISPLAY=",         "WAYLAND_DISPLAY="};
     std::vector<std::string> env_strings;
     for (char **e = environ; *e; ++e) {
         bool keep = true;
@@ -133,4 +133,11 @@ ProcessResult run_process(const std::string &program, const std::vector<std::str
     waitpid(child, &status, 0);
     result.exit_status = (!killed && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+// Libraries stay loaded until the test program exits: the leak checker can
+// then still see what the graphics drivers keep in their globals, instead of
+// reporting it as lost when SDL unloads them.
+extern "C" int dlclose(void *) {
+    return 0;
 }

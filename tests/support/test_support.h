@@ -32,9 +32,10 @@ struct ProcessResult {
 };
 
 // Runs the program with the arguments in working_dir. The environment is
-// the test's own with SDL_VIDEODRIVER, SDL_AUDIODRIVER, USERPROFILE, HOME
-// and XDG_DATA_HOME removed, plus the given "NAME=value" entries. Killed
-// after timeout_seconds.
+// the test's own without SDL_VIDEODRIVER, SDL_AUDIODRIVER, USERPROFILE, HOME,
+// XDG_DATA_HOME, DISPLAY and WAYLAND_DISPLAY, plus the given "NAME=value"
+// entries. Without a display a message box fails at once instead of waiting
+// for a click. Killed after timeout_seconds.
 ProcessResult run_process(const std::string &program, const std::vector<std::string> &arguments,
                           const std::vector<std::string> &environment, const std::string &working_dir,
                           int timeout_seconds = 60);

@@ -1,0 +1,154 @@
+#include "app/app.h"
+#include "app/input.h"
+#include "app/main_loop.h"
+#include "app/pause_menu.h"
+#include "app/settings.h"
+#include "app/video.h"
+#include "level/cutscene.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+uint32_t now_ms = 0;
+uint32_t cost_per_tick_read = 0;  // time that passes each time the clock is read
+std::vector<uint32_t> delays;
+
+uint32_t fake_ticks() {
+    const uint32_t now = now_ms;
+    now_ms += cost_per_tick_read;
+    return now;
+}
+
+void record_delay(uint32_t ms) { delays.push_back(ms); }
+
+void push_key(SDL_Keycode key) {
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = key;
+    SDL_PushEvent(&event);
+}
+
+void push_window_close() {
+    SDL_Event event = {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_PushEvent(&event);
+}
+
+class MainLoopTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        settings_apply_defaults();
+        ASSERT_EQ(video_init(), 1);
+    }
+    static void TearDownTestSuite() { SDL_Quit(); }
+    void SetUp() override {
+        frame_clock = {fake_ticks, record_delay};
+        now_ms = 1000;
+        cost_per_tick_read = 0;
+        delays.clear();
+        controls = {};
+        quit_requested = false;
+        paused = false;
+        cutscene_active = false;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        main_loop_start();
+    }
+    // Runs one frame that lasts the given time since the previous one.
+    bool frame_after(uint32_t elapsed_ms) {
+        now_ms += elapsed_ms;
+        return main_loop_frame();
+    }
+};
+
+}  // namespace
+
+TEST_F(MainLoopTest, TimeStepIsTheElapsedTimeInSeconds) {
+    frame_after(16);
+    EXPECT_FLOAT_EQ(dt, 0.016f);
+    frame_after(33);
+    EXPECT_FLOAT_EQ(dt, 0.033f);
+}
+
+TEST_F(MainLoopTest, TimeStepSurvivesTheTickCounterWrapping) {
+    now_ms = 0xFFFFFFF8u;
+    main_loop_start();
+    frame_after(20);  // the counter passes zero
+    EXPECT_FLOAT_EQ(dt, 0.020f);
+}
+
+TEST_F(MainLoopTest, WaitsUntilTheFrameHasLastedSixteenMilliseconds) {
+    cost_per_tick_read = 5;  // the frame's own work takes 5 ms
+    frame_after(16);
+    ASSERT_EQ(delays.size(), 1u);
+    EXPECT_EQ(delays[0], 11u);
+
+    cost_per_tick_read = 40;  // a slow frame waits for nothing
+    frame_after(16);
+    EXPECT_EQ(delays.back(), 0u);
+}
+
+TEST_F(MainLoopTest, ALongFrameIsDroppedWithoutUpdatingAnything) {
+    controls.pause_requested = true;
+    frame_after(100);
+    EXPECT_FALSE(paused);
+    EXPECT_TRUE(controls.pause_requested);
+    EXPECT_EQ(delays.size(), 1u);  // still paced
+
+    frame_after(99);
+    EXPECT_TRUE(paused);
+    EXPECT_FALSE(controls.pause_requested);
+}
+
+TEST_F(MainLoopTest, PauseKeyOpensTheMenuDuringPlayOnly) {
+    cutscene_active = true;
+    push_key(SDLK_ESCAPE);
+    frame_after(16);
+    EXPECT_FALSE(controls.pause_requested);  // cleared in every cutscene frame
+    EXPECT_FALSE(paused);
+
+    cutscene_active = false;
+    push_key(SDLK_ESCAPE);
+    frame_after(16);
+    EXPECT_TRUE(paused);
+    EXPECT_TRUE(menu_armed);
+    EXPECT_EQ(menu_cursor, 1);
+}
+
+TEST_F(MainLoopTest, AWindowCloseEndsTheLoopBeforeDrawingOrWaiting) {
+    push_window_close();
+    EXPECT_FALSE(frame_after(16));
+    EXPECT_TRUE(delays.empty());
+}
+
+uint32_t closing_ticks() {
+    static uint32_t reads = 0;
+    if (++reads == 20) push_window_close();
+    return reads * 8;
+}
+
+void skip_delay(uint32_t) {}
+
+// Starts the program as the platform entry does; never returns normally.
+void start_game_in(const std::string &profile) {
+    setenv("USERPROFILE", profile.c_str(), 1);
+    if (chdir(profile.c_str()) != 0) std::exit(3);
+    frame_clock = {closing_ticks, skip_delay};
+    // Unknown arguments, near misses of real ones among them, are ignored.
+    char name[] = "numbral", near_help[] = "--Help", near_full[] = "-F", dashes[] = "---help";
+    char *argv[] = {name, near_help, near_full, dashes, nullptr};
+    app_main(4, argv);
+    std::exit(2);  // app_main must not return after a normal run
+}
+
+// The real start-up path, from app_main to the window's close button.
+TEST(FullStartDeathTest, RunsUntilTheWindowClosesAndExitsWithZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir profile;
+    EXPECT_EXIT(start_game_in(profile.path), testing::ExitedWithCode(0), "");
+}
