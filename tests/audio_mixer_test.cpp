@@ -18,6 +18,10 @@
 
 namespace {
 
+// Without a sound card SDL must not fall back to ALSA; a driver chosen by
+// the caller is kept.
+const bool audio_driver_chosen = setenv("SDL_AUDIODRIVER", "dummy", 0) == 0;
+
 // A sound built from explicit sample values, laid out as the decoder does.
 LoadedSound make_sound(const std::vector<float> &left, const std::vector<float> &right = {}) {
     const int frames = static_cast<int>(left.size());
