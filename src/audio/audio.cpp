@@ -86,27 +86,24 @@ LoadedSound *audio_LoadSound(LoadedSound *sound, const char *path) {
     return sound;
 }
 
-struct DecodeJob {
-    uint8_t *bytes;
-    int32_t length;
-    LoadedSound *sound;
-};
-
-struct DecodeQueue {
-    DecodeJob jobs[AUDIO_BANK_SIZE];   // largest first
-    int32_t count;
+// The files are read and decoded by the game thread and helper threads
+// together, each taking the next file of the schedule: the long music and
+// cutscene tracks first, so that the short effects even out the end.
+struct BankLoad {
+    int8_t schedule[AUDIO_BANK_SIZE];
     std::atomic<int32_t> next;
 };
 
-static int decode_jobs(void *argument) {
-    DecodeQueue *queue = static_cast<DecodeQueue *>(argument);
+static int load_scheduled_files(void *argument) {
+    BankLoad *load = static_cast<BankLoad *>(argument);
     for (;;) {
-        const int32_t index = queue->next.fetch_add(1, std::memory_order_relaxed);
-        if (index >= queue->count) return 0;
-        DecodeJob &job = queue->jobs[index];
-        sound_load_ogg_memory(job.bytes, job.length, job.sound);
-        std::free(job.bytes);
-        job.bytes = nullptr;
+        const int32_t taken = load->next.fetch_add(1, std::memory_order_relaxed);
+        if (taken >= AUDIO_BANK_SIZE) return 0;
+        AudioBankEntry &entry = audio_bank[load->schedule[taken]];
+        int32_t length = 0;
+        uint8_t *bytes = archive_read_file(entry.path, &length);
+        sound_load_ogg_memory(bytes, length, &entry.sound);
+        std::free(bytes);
     }
 }
 
@@ -117,26 +114,25 @@ void audio_LoadBank() {
         if (!archive_exists(file.path)) fail_missing_file(file.path);
     }
 
-    DecodeQueue queue;
-    queue.count = AUDIO_BANK_SIZE;
-    queue.next.store(0);
-    for (int i = 0; i < AUDIO_BANK_SIZE; ++i) {
-        AudioBankEntry &entry = audio_bank[i];
-        sound_free(&entry.sound);
-        entry.path = BANK_FILES[i].path;
-        queue.jobs[i].sound = &entry.sound;
-        queue.jobs[i].bytes = archive_read_file(entry.path, &queue.jobs[i].length);
+    BankLoad load;
+    int scheduled = 0;
+    for (bool music : {true, false}) {
+        for (int i = 0; i < AUDIO_BANK_SIZE; ++i) {
+            if (BANK_FILES[i].music == music) load.schedule[scheduled++] = static_cast<int8_t>(i);
+        }
     }
-    // The long music tracks first keeps the decoders evenly busy.
-    std::stable_sort(queue.jobs, queue.jobs + AUDIO_BANK_SIZE,
-                     [](const DecodeJob &a, const DecodeJob &b) { return a.length > b.length; });
+    load.next.store(0);
+    for (int i = 0; i < AUDIO_BANK_SIZE; ++i) {
+        sound_free(&audio_bank[i].sound);
+        audio_bank[i].path = BANK_FILES[i].path;
+    }
 
-    SDL_Thread *decoders[AUDIO_MAX_DECODERS] = {};
+    SDL_Thread *helpers[AUDIO_MAX_DECODERS] = {};
     const int helper_count = std::clamp(SDL_GetCPUCount() - 1, 0, AUDIO_MAX_DECODERS);
-    for (int i = 0; i < helper_count; ++i) decoders[i] = SDL_CreateThread(decode_jobs, "SoundDecoder", &queue);
-    decode_jobs(&queue);  // whatever no helper took is done here
-    for (SDL_Thread *decoder : decoders) {
-        if (decoder) SDL_WaitThread(decoder, nullptr);
+    for (int i = 0; i < helper_count; ++i) helpers[i] = SDL_CreateThread(load_scheduled_files, "SoundDecoder", &load);
+    load_scheduled_files(&load);  // whatever no helper takes is done here
+    for (SDL_Thread *helper : helpers) {
+        if (helper) SDL_WaitThread(helper, nullptr);
     }
 
     for (AudioBankEntry &entry : audio_bank) {
