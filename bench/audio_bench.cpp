@@ -191,7 +191,7 @@ std::vector<uint8_t> stand_in_sound(int index) {
         const double t = static_cast<double>(i) / rate;
         const double note = 110.0 * std::pow(2.0, ((i / (rate / 4)) * 5 + index) % 24 / 12.0);
         double v = 0;
-        for (int h = 1; h <= 4; ++h) v += std::sin(2 * M_PI * note * h * t) / h;
+        for (int h = 1; h <= 4; ++h) v += std::sin(2 * 3.14159265358979323846 * note * h * t) / h;
         noise = noise * 1664525u + 1013904223u;
         const double hiss = (static_cast<double>(noise >> 8) / (1 << 24) - 0.5) * 0.2;
         samples[2 * i] = static_cast<int16_t>(7000 * v + 3000 * hiss);
