@@ -340,8 +340,10 @@ int main(int argc, char **argv) {
     auto &r = reporter.results;
     std::printf("\nSummary (same run)\n");
     const double read_gbs = r["ReadSweep"].bytes_per_second / 1e9;
-    std::printf("  read bandwidth %.1f GB/s, copy %.1f GB/s (read + write)\n", read_gbs,
-                r["CopySweep"].bytes_per_second / 1e9);
+    if (read_gbs > 0) {
+        std::printf("  read bandwidth %.1f GB/s, copy %.1f GB/s (read + write)\n", read_gbs,
+                    r["CopySweep"].bytes_per_second / 1e9);
+    }
     for (const char *shape : {"mono", "stereo"}) {
         const double source_bytes = VOICES * 4.0 * (std::strcmp(shape, "mono") == 0 ? 1 : 2);
         for (const char *where : {"hot", "stream"}) {
