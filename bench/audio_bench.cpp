@@ -168,15 +168,6 @@ void BM_CopySweep(benchmark::State &state) {
 
 // --- The bank ---------------------------------------------------------------
 
-const char *const BANK_PATHS[AUDIO_BANK_SIZE] = {
-    "snd/shoot0.ogg",       "snd/jump0.ogg",         "snd/dash0.ogg",           "snd/land0.ogg",
-    "snd/enemy_hurt.ogg",   "snd/boss_roar.ogg",     "snd/player_hurt.ogg",     "snd/player_die.ogg",
-    "snd/elevatorloop.ogg", "snd/checkpoint.ogg",    "snd/explosion_large.ogg", "snd/explosion_small.ogg",
-    "snd/secret_found.ogg", "snd/stomp_charge.ogg",  "snd/stomp_land.ogg",      "snd/music0.ogg",
-    "snd/music1.ogg",       "snd/music2.ogg",        "snd/musicboss.ogg",       "snd/cutscene1.ogg",
-    "snd/cutscene2.ogg",    "snd/cutscene5.ogg",
-};
-
 // Seconds per file of the stand-in: short effects, loops of about half a
 // minute, cutscene tracks of a few seconds; 136 s of stereo in all.
 const double STAND_IN_SECONDS[AUDIO_BANK_SIZE] = {0.3, 0.35, 0.4, 0.25, 0.5, 2.0,  0.6,  1.5,  1.0,  1.2, 1.8,
@@ -205,8 +196,8 @@ std::string bank_source;       // what the summary names
 std::string stand_in_path;
 
 bool archive_has_bank() {
-    for (const char *path : BANK_PATHS) {
-        if (!PHYSFS_exists(path)) return false;
+    for (int i = 0; i < AUDIO_BANK_SIZE; ++i) {
+        if (!PHYSFS_exists(audio_bank_path(i))) return false;
     }
     return true;
 }
@@ -226,7 +217,7 @@ void mount_bank() {
     PHYSFS_unmount(archive);
     std::fprintf(stderr, "%s is missing or lacks bank files: building a stand-in bank...\n", archive);
     std::vector<ArchiveEntry> entries;
-    for (int i = 0; i < AUDIO_BANK_SIZE; ++i) entries.push_back({BANK_PATHS[i], stand_in_sound(i)});
+    for (int i = 0; i < AUDIO_BANK_SIZE; ++i) entries.push_back({audio_bank_path(i), stand_in_sound(i)});
     char pattern[] = "/tmp/numbral-bench-bank-XXXXXX";
     const int fd = mkstemp(pattern);
     if (fd >= 0) close(fd);

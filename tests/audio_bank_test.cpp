@@ -22,15 +22,6 @@ namespace {
 // the caller is kept.
 const bool audio_driver_chosen = setenv("SDL_AUDIODRIVER", "dummy", 0) == 0;
 
-const char *const BANK_PATHS[AUDIO_BANK_SIZE] = {
-    "snd/shoot0.ogg",       "snd/jump0.ogg",          "snd/dash0.ogg",           "snd/land0.ogg",
-    "snd/enemy_hurt.ogg",   "snd/boss_roar.ogg",      "snd/player_hurt.ogg",     "snd/player_die.ogg",
-    "snd/elevatorloop.ogg", "snd/checkpoint.ogg",     "snd/explosion_large.ogg", "snd/explosion_small.ogg",
-    "snd/secret_found.ogg", "snd/stomp_charge.ogg",   "snd/stomp_land.ogg",      "snd/music0.ogg",
-    "snd/music1.ogg",       "snd/music2.ogg",         "snd/musicboss.ogg",       "snd/cutscene1.ogg",
-    "snd/cutscene2.ogg",    "snd/cutscene5.ogg",
-};
-
 // File i lasts 2 s plus i times 1000 frames, so each entry can be told apart.
 int bank_file_frames(int i) {
     return 2 * MIXER_FRAMES_PER_SECOND + 1000 * i;
@@ -42,7 +33,7 @@ std::vector<ArchiveEntry> bank_entries() {
         const int frames = bank_file_frames(i);
         std::vector<int16_t> samples(static_cast<size_t>(frames));
         for (int f = 0; f < frames; ++f) samples[f] = static_cast<int16_t>(6000 * std::sin(f * 0.01 * (i + 1)));
-        entries.push_back({BANK_PATHS[i], dataio_encode_ogg(samples.data(), frames, 1, 44000, 0.0f)});
+        entries.push_back({audio_bank_path(i), dataio_encode_ogg(samples.data(), frames, 1, 44000, 0.0f)});
     }
     return entries;
 }
@@ -95,9 +86,9 @@ TempDir *Bank::folder = nullptr;
 TEST_F(Bank, EveryFileLandsInItsEntryWithACentredTemplate) {
     for (int i = 0; i < AUDIO_BANK_SIZE; ++i) {
         const AudioBankEntry &entry = audio_bank[i];
-        EXPECT_STREQ(entry.path, BANK_PATHS[i]);
+        EXPECT_STREQ(entry.path, audio_bank_path(i));
         EXPECT_EQ(entry.sound.channel_count, 1);
-        EXPECT_NEAR(entry.sound.sample_count, bank_file_frames(i), 100) << BANK_PATHS[i];
+        EXPECT_NEAR(entry.sound.sample_count, bank_file_frames(i), 100) << audio_bank_path(i);
         EXPECT_EQ(entry.play_template.looped, 0);
         EXPECT_EQ(entry.play_template.volume_left, 1.0f);
         EXPECT_EQ(entry.play_template.volume_right, 1.0f);
@@ -337,7 +328,7 @@ TEST(BankStartUp, MissingFileIsReportedAndEndsWithStatusOne) {
             bool gone = false;
             for (int m : c.missing) gone = gone || m == i;
             // Content does not matter: start-up stops before decoding.
-            if (!gone) entries.push_back({BANK_PATHS[i], std::vector<uint8_t>(16, 0x42)});
+            if (!gone) entries.push_back({audio_bank_path(i), std::vector<uint8_t>(16, 0x42)});
         }
         std::string error;
         ASSERT_TRUE(dataio_write_zip(folder.file("data.quob"), entries, &error)) << error;

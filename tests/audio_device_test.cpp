@@ -27,14 +27,6 @@ struct Frame {
 
 // Every sound of the bank is required; all but the shot are short silences.
 std::vector<ArchiveEntry> bank_with_tone() {
-    static const char *const paths[AUDIO_BANK_SIZE] = {
-        "snd/shoot0.ogg",       "snd/jump0.ogg",         "snd/dash0.ogg",           "snd/land0.ogg",
-        "snd/enemy_hurt.ogg",   "snd/boss_roar.ogg",     "snd/player_hurt.ogg",     "snd/player_die.ogg",
-        "snd/elevatorloop.ogg", "snd/checkpoint.ogg",    "snd/explosion_large.ogg", "snd/explosion_small.ogg",
-        "snd/secret_found.ogg", "snd/stomp_charge.ogg",  "snd/stomp_land.ogg",      "snd/music0.ogg",
-        "snd/music1.ogg",       "snd/music2.ogg",        "snd/musicboss.ogg",       "snd/cutscene1.ogg",
-        "snd/cutscene2.ogg",    "snd/cutscene5.ogg",
-    };
     // The file declares 22050 Hz; played without resampling its 40-sample
     // period stays 40 frames at the device's 44000. Half a sample of phase
     // keeps every sample away from zero, so silence marks only underruns.
@@ -44,9 +36,9 @@ std::vector<ArchiveEntry> bank_with_tone() {
         tone[2 * i] = static_cast<int16_t>(std::lround(16000 * s));
         tone[2 * i + 1] = static_cast<int16_t>(std::lround(8000 * s));
     }
-    std::vector<ArchiveEntry> entries = {{paths[0], dataio_encode_ogg(tone.data(), TONE_FRAMES, 2, 22050, 0.6f)}};
+    std::vector<ArchiveEntry> entries = {{audio_bank_path(0), dataio_encode_ogg(tone.data(), TONE_FRAMES, 2, 22050, 0.6f)}};
     const std::vector<int16_t> silence(400, 0);
-    for (int i = 1; i < AUDIO_BANK_SIZE; ++i) entries.push_back({paths[i], dataio_encode_ogg(silence.data(), 400, 1, 44000, 0.0f)});
+    for (int i = 1; i < AUDIO_BANK_SIZE; ++i) entries.push_back({audio_bank_path(i), dataio_encode_ogg(silence.data(), 400, 1, 44000, 0.0f)});
     return entries;
 }
 

@@ -276,41 +276,6 @@ TEST_F(MixerPass, RingKeepsFramesInOrderAcrossWrapsAndUnderruns) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(resumed[i].left, static_cast<int16_t>((position + i) % 30000 + 1));
 }
 
-TEST(MixerCreate, BuffersAndPoolShareOneAlignedLayout) {
-    MixerContext *context = mixer_create(8);
-    ASSERT_NE(context, nullptr);
-    const uint8_t *base = reinterpret_cast<const uint8_t *>(context);
-    const uint8_t *left = reinterpret_cast<const uint8_t *>(context->left);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(left) % 16, 0u);
-    EXPECT_GE(left, base + sizeof(MixerContext));
-    EXPECT_LT(left, base + sizeof(MixerContext) + 16);
-    EXPECT_EQ(reinterpret_cast<const uint8_t *>(context->right), left + MIXER_BUFFER_BYTES);
-    EXPECT_EQ(context->ring, left + 2 * MIXER_BUFFER_BYTES);
-    EXPECT_EQ(reinterpret_cast<const uint8_t *>(context->pool), left + 3 * MIXER_BUFFER_BYTES);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(context->pool[i].next, i < 7 ? &context->pool[i + 1] : nullptr);
-    EXPECT_EQ(context->free_list, &context->pool[0]);
-    mixer_shutdown(context);
-
-    context = mixer_create(0);
-    ASSERT_NE(context, nullptr);
-    EXPECT_EQ(context->pool, nullptr);
-    EXPECT_EQ(mixer_play(context, SoundTemplate{}), nullptr);
-    mixer_shutdown(context);
-}
-
-TEST(AlignedAlloc, SixteenByteAlignedWithTheDistanceStoredBefore) {
-    for (size_t size : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{4093}}) {
-        uint8_t *block = static_cast<uint8_t *>(aligned_alloc16(size));
-        ASSERT_NE(block, nullptr);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 16, 0u);
-        EXPECT_GE(block[-1], 1);
-        EXPECT_LE(block[-1], 16);
-        std::memset(block, 0xAB, size);
-        aligned_free16(block);
-    }
-    EXPECT_EQ(aligned_alloc16(SIZE_MAX - 8), nullptr);
-}
-
 // Decoding: the planar floats must be exactly the decoder's 16-bit values.
 std::vector<int16_t> tone(int frames, int channels) {
     std::vector<int16_t> samples(static_cast<size_t>(frames) * channels);

@@ -60,6 +60,10 @@ static int bank_index(bool music, int32_t id) {
     return -1;
 }
 
+const char *audio_bank_path(int index) {
+    return index >= 0 && index < AUDIO_BANK_SIZE ? BANK_FILES[index].path : nullptr;
+}
+
 AudioBankEntry *audio_sound_entry(SoundId id) {
     const int index = bank_index(false, id);
     return index >= 0 ? &audio_bank[index] : nullptr;

@@ -53,6 +53,9 @@ extern AudioBankEntry audio_bank[AUDIO_BANK_SIZE];
 extern MixerContext *audio_mixer;
 extern int32_t current_music;
 
+// The archive path of the bank file at a load-order index (0 to 21).
+const char *audio_bank_path(int index);
+
 // The bank entry of an id, or null when the id has none.
 AudioBankEntry *audio_sound_entry(SoundId id);
 AudioBankEntry *audio_music_entry(MusicId id);
