@@ -4,6 +4,7 @@
 #include "app/main_loop.h"
 #include "app/settings.h"
 #include "app/video.h"
+#include "audio/audio.h"
 #include "platform/platform.h"
 
 #include <SDL.h>
@@ -122,11 +123,13 @@ int app_main(int argc, char **argv) {
 
     if (!app_prepare_user_files(argc, argv)) return 1;
     if (!video_init()) return 1;
+    if (!audio_Init()) return 1;
     main_loop();
     app_shutdown();
 }
 
 void app_shutdown() {
+    audio_Shutdown();
     PHYSFS_deinit();
     SDL_Quit();
     std::exit(0);

@@ -1,0 +1,122 @@
+// End to end through a real SDL audio device: SDL's disk driver writes what
+// the device callback hands it to a file, as fast as it can.
+#include "audio/audio.h"
+
+#include "app/app.h"
+#include "app/settings.h"
+#include "support/test_support.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+constexpr int TONE_FRAMES = 22000;
+constexpr int TONE_PERIOD = 40;  // 1100 Hz when played at 44000 frames per second
+
+struct Frame {
+    int16_t left;
+    int16_t right;
+};
+
+// Every sound of the bank is required; all but the shot are short silences.
+std::vector<ArchiveEntry> bank_with_tone() {
+    // The file declares 22050 Hz; played without resampling its 40-sample
+    // period stays 40 frames at the device's 44000. Half a sample of phase
+    // keeps every sample away from zero, so silence marks only underruns.
+    std::vector<int16_t> tone(2 * TONE_FRAMES);
+    for (int i = 0; i < TONE_FRAMES; ++i) {
+        const double s = std::sin(2 * PI * (i + 0.5) / TONE_PERIOD);
+        tone[2 * i] = static_cast<int16_t>(std::lround(16000 * s));
+        tone[2 * i + 1] = static_cast<int16_t>(std::lround(8000 * s));
+    }
+    std::vector<ArchiveEntry> entries = {{audio_bank_path(0), dataio_encode_ogg(tone.data(), TONE_FRAMES, 2, 22050, 0.6f)}};
+    const std::vector<int16_t> silence(400, 0);
+    for (int i = 1; i < AUDIO_BANK_SIZE; ++i) entries.push_back({audio_bank_path(i), dataio_encode_ogg(silence.data(), 400, 1, 44000, 0.0f)});
+    return entries;
+}
+
+bool nothing_left_to_play() {
+    SDL_LockMutex(audio_mixer->mutex);
+    const bool idle = audio_mixer->playing == nullptr;
+    SDL_UnlockMutex(audio_mixer->mutex);
+    return idle && audio_mixer->read_index.load() == audio_mixer->write_index.load();
+}
+
+double rms(const std::vector<Frame> &frames, bool left) {
+    double sum = 0;
+    for (const Frame &f : frames) {
+        const double v = left ? f.left : f.right;
+        sum += v * v;
+    }
+    return std::sqrt(sum / static_cast<double>(frames.size()));
+}
+
+TEST(AudioDevice, ToneComesOutAtItsLevelBalanceAndPitch) {
+    TempDir folder;
+    const std::string capture = folder.file("device.raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    mount_test_archive(folder.file("bank.zip"), bank_with_tone());
+    settings.volume = 1.0f;
+    sound_enabled = true;
+    ASSERT_EQ(audio_Init(), 1) << SDL_GetError();
+
+    // The expected output: the decoded tone at half volume on each side
+    // (centred pan), rounded to even.
+    const LoadedSound &tone = audio_sound_entry(SOUND_SHOOT)->sound;
+    ASSERT_EQ(tone.channel_count, 2);
+    ASSERT_EQ(tone.sample_rate, 22050);
+    std::vector<Frame> expected;
+    for (int i = 0; i < tone.sample_count; ++i) {
+        const Frame f = {static_cast<int16_t>(std::nearbyint(tone.channel0[i] * 0.5f)),
+                         static_cast<int16_t>(std::nearbyint(tone.channel1[i] * 0.5f))};
+        if (f.left != 0 || f.right != 0) expected.push_back(f);
+    }
+
+    audio_PlaySound(SOUND_SHOOT);
+    const Uint32 start = SDL_GetTicks();
+    while (!nothing_left_to_play() && SDL_GetTicks() - start < 20000) SDL_Delay(1);
+    SDL_Delay(20);
+    audio_Shutdown();  // closes the device, which closes the file
+
+    const std::string bytes = read_file(capture);
+    ASSERT_GE(bytes.size(), TONE_FRAMES * sizeof(Frame));
+    std::vector<Frame> heard;
+    for (size_t at = 0; at + sizeof(Frame) <= bytes.size(); at += sizeof(Frame)) {
+        Frame f;
+        std::memcpy(&f, bytes.data() + at, sizeof f);
+        if (f.left != 0 || f.right != 0) heard.push_back(f);
+    }
+    ASSERT_EQ(heard.size(), expected.size());
+    for (size_t i = 0; i < heard.size(); ++i) {
+        ASSERT_EQ(heard[i].left, expected[i].left) << i;
+        ASSERT_EQ(heard[i].right, expected[i].right) << i;
+    }
+
+    // Level and balance: amplitudes 8000 and 4000 after the centred pan.
+    EXPECT_NEAR(rms(heard, true), 8000 / std::sqrt(2.0), 8000 * 0.03);
+    EXPECT_NEAR(rms(heard, false), 4000 / std::sqrt(2.0), 4000 * 0.03);
+    EXPECT_NEAR(rms(heard, true) / rms(heard, false), 2.0, 0.05);
+
+    // Pitch: sign changes per second of audio at 44000 frames per second.
+    int crossings = 0;
+    for (size_t i = 1; i < heard.size(); ++i) crossings += (heard[i - 1].left < 0) != (heard[i].left < 0);
+    const double frequency = crossings / 2.0 * MIXER_FRAMES_PER_SECOND / static_cast<double>(heard.size());
+    EXPECT_NEAR(frequency, 44000.0 / TONE_PERIOD, 5.0);
+}
+
+TEST(AudioDevice, NoDeviceMakesAudioStartUpFail) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_EQ(audio_Init(), 0);
+    EXPECT_EQ(audio_mixer, nullptr);
+}
+
+}  // namespace
