@@ -105,6 +105,11 @@ TEST(SheetArt, FramesLandAtTheirSlotsOfTheLayout) {
         EXPECT_TRUE(is(sheet, f * 4 + 1, 65, 0, 0, 0, 0)) << f;
     }
     EXPECT_TRUE(is(sheet, 28, 64, 0, 0, 0, 0));
+
+    // A list places one grid in scattered frames.
+    const ArtBuild listed = build_art(dir, "palette test\nsprite savepoint\nframe 0,2..3\nr...\n....\n....\n....\n", "doodads");
+    ASSERT_TRUE(listed.ok) << listed.messages;
+    for (int f = 0; f < 4; ++f) EXPECT_EQ(image_get(listed.art.image, f * 4, 68).a, f == 1 ? 0 : 255) << f;
 }
 
 TEST(SheetArt, OutlinesStayInsideTheirFrame) {

@@ -210,12 +210,13 @@ static bool read_palette_file(ArtReader *r, const std::string &name) {
 }
 
 // The rows that follow the header line: up to an empty line, a line with a
-// blank in it (a directive) or the end of the file.
+// blank in it (a directive with values), a lone "frame" or the end of the
+// file.
 static std::vector<const SourceLine *> grid_rows(ArtReader *r) {
     std::vector<const SourceLine *> rows;
     while (r->index + 1 < r->lines->size()) {
         const SourceLine &next = (*r->lines)[r->index + 1];
-        if (next.blank_before || next.text.find_first_of(" \t") != std::string::npos) break;
+        if (next.blank_before || next.text.find_first_of(" \t") != std::string::npos || next.text == "frame") break;
         rows.push_back(&next);
         ++r->index;
     }
@@ -293,23 +294,28 @@ static bool read_int(ArtReader *r, const std::string &word, const char *what, in
     return true;
 }
 
-// "N" or "A..B"; both ends included.
-static bool read_range(ArtReader *r, const std::string &word, int *first, int *last) {
-    const size_t dots = word.find("..");
-    int32_t a = 0, b = 0;
-    if (dots == std::string::npos) {
-        if (!read_int(r, word, "a frame number", &a)) return false;
-        b = a;
-    } else if (!read_int(r, word.substr(0, dots), "a frame number", &a) ||
-               !read_int(r, word.substr(dots + 2), "a frame number", &b)) {
-        return false;
+// "N", "A..B" or a comma list of both ("0,3,5..7"); ranges include both
+// ends.
+static bool read_frames(ArtReader *r, const std::string &word, std::vector<int> *frames) {
+    frames->clear();
+    const std::string list = word + ",";
+    for (size_t start = 0, comma; (comma = list.find(',', start)) != std::string::npos; start = comma + 1) {
+        const std::string item = list.substr(start, comma - start);
+        const size_t dots = item.find("..");
+        int32_t a = 0, b = 0;
+        if (dots == std::string::npos) {
+            if (!read_int(r, item, "a frame number", &a)) return false;
+            b = a;
+        } else if (!read_int(r, item.substr(0, dots), "a frame number", &a) ||
+                   !read_int(r, item.substr(dots + 2), "a frame number", &b)) {
+            return false;
+        }
+        if (a < 0 || b < a || b - a > 4096) {
+            r->error("a frame range runs from a first frame of 0 or more to a last frame no smaller: " + quoted(item));
+            return false;
+        }
+        for (int i = a; i <= b; ++i) frames->push_back(i);
     }
-    if (a < 0 || b < a) {
-        r->error("a frame range runs from a first frame of 0 or more to a last frame no smaller: " + quoted(word));
-        return false;
-    }
-    *first = a;
-    *last = b;
     return true;
 }
 
@@ -378,13 +384,13 @@ static bool picture_ready(ArtReader *r) {
 }
 
 static void directive_frame(ArtReader *r, const std::vector<std::string> &words) {
-    int first = r->next_frame, last = r->next_frame;
+    std::vector<int> frames = {r->next_frame};
     bool ok = true;
     if (words.size() > 2) {
-        r->error("write a frame line as: frame, frame N or frame A..B");
+        r->error("write a frame line as: frame, frame N, frame A..B or frame 0,2,4..6");
         ok = false;
     } else if (words.size() == 2) {
-        ok = read_range(r, words[1], &first, &last);
+        ok = read_frames(r, words[1], &frames);
     }
     ok = ok && picture_ready(r);
     const size_t header = r->index;
@@ -393,7 +399,8 @@ static void directive_frame(ArtReader *r, const std::vector<std::string> &words)
     if (!ok || !read) return;
     const size_t end = r->index;
     r->index = header;  // messages about the placement name the header line
-    for (int i = first; i <= last && ok; ++i) {
+    for (size_t k = 0; k < frames.size() && ok; ++k) {
+        const int i = frames[k];
         FrameRect rect;
         ok = frame_rect(r, i, &rect) && claim_frame(r, rect, i);
         if (ok && (grid.width != rect.w || grid.height != rect.h)) {
@@ -404,7 +411,7 @@ static void directive_frame(ArtReader *r, const std::vector<std::string> &words)
         if (ok) image_copy(&r->out->image, grid, rect.x, rect.y);
     }
     r->index = end;
-    r->next_frame = last + 1;
+    r->next_frame = *std::max_element(frames.begin(), frames.end()) + 1;
 }
 
 static void directive_at(ArtReader *r, const std::vector<std::string> &words) {
@@ -557,14 +564,14 @@ static void directive_tile(ArtReader *r, const std::vector<std::string> &words) 
 // The frames an "on A..B" clause names, or the whole picture.
 struct Targets {
     bool framed = false;
-    int first = 0, last = 0;
+    std::vector<int> frames;
     double move_x = 0, move_y = 0;
 };
 
 static bool read_targets(ArtReader *r, const std::vector<std::string> &words, size_t from, Targets *t) {
     for (size_t i = from; i < words.size(); ++i) {
         if (words[i] == "on" && i + 1 < words.size()) {
-            if (!read_range(r, words[++i], &t->first, &t->last)) return false;
+            if (!read_frames(r, words[++i], &t->frames)) return false;
             t->framed = true;
         } else if (words[i] == "move" && i + 2 < words.size()) {
             if (!source_float(words[i + 1], &t->move_x) || !source_float(words[i + 2], &t->move_y)) {
@@ -572,8 +579,8 @@ static bool read_targets(ArtReader *r, const std::vector<std::string> &words, si
                 return false;
             }
             i += 2;
-        } else if (words[i] != "centred" && words[i] != "centered") {
-            r->error("unexpected " + quoted(words[i]) + "; expected on A..B or move DX DY");
+        } else if (words[i] != "centred" && words[i] != "centered" && words[i] != "mirrored") {
+            r->error("unexpected " + quoted(words[i]) + "; expected on A..B, move DX DY or mirrored");
             return false;
         }
     }
@@ -591,11 +598,11 @@ static void paint_targets(ArtReader *r, int x, int y, const Targets &t, Paint pa
         paint(x, y, FrameRect{0, 0, r->out->image.width, r->out->image.height});
         return;
     }
-    for (int i = t.first; i <= t.last; ++i) {
+    for (size_t step = 0; step < t.frames.size(); ++step) {
+        const int i = t.frames[step];
         FrameRect rect;
         if (!frame_rect(r, i, &rect) || !claim_frame(r, rect, i)) return;
-        const int step = i - t.first;
-        paint(rect.x + x + num_round(t.move_x * step), rect.y + y + num_round(t.move_y * step), rect);
+        paint(rect.x + x + num_round(t.move_x * static_cast<double>(step)), rect.y + y + num_round(t.move_y * static_cast<double>(step)), rect);
     }
 }
 
@@ -603,7 +610,7 @@ static void directive_put(ArtReader *r, const std::vector<std::string> &words) {
     int32_t x = 0, y = 0;
     Targets targets;
     if (words.size() < 4) {
-        r->error("write it as: put STAMP X Y [on A..B] [move DX DY]");
+        r->error("write it as: put STAMP X Y [mirrored] [on A..B] [move DX DY]");
         return;
     }
     if (!read_int(r, words[2], "x", &x) || !read_int(r, words[3], "y", &y) || !read_targets(r, words, 4, &targets)) return;
@@ -613,8 +620,14 @@ static void directive_put(ArtReader *r, const std::vector<std::string> &words) {
         return;
     }
     if (!picture_ready(r)) return;
+    Image picture = stamp->second;
+    if (std::find(words.begin(), words.end(), "mirrored") != words.end()) {
+        for (int sy = 0; sy < picture.height; ++sy) {
+            for (int sx = 0; sx < picture.width; ++sx) image_set(&picture, sx, sy, image_get(stamp->second, picture.width - 1 - sx, sy));
+        }
+    }
     paint_targets(r, x, y, targets, [&](int px, int py, const FrameRect &clip) {
-        image_draw(&r->out->image, stamp->second, px, py, clip.x, clip.y, clip.w, clip.h);
+        image_draw(&r->out->image, picture, px, py, clip.x, clip.y, clip.w, clip.h);
     });
 }
 

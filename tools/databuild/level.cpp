@@ -56,10 +56,12 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
     int map_line = 0;
     struct Put {
         int line;
-        std::string stamp;
+        std::string stamp;  // or the text to write
         int x, y;
+        bool text, centred;
     };
     std::vector<Put> puts;
+    std::map<std::string, Image> stamps;
 
     for (size_t i = 0; i < source.lines.size(); ++i) {
         const SourceLine &line = source.lines[i];
@@ -72,6 +74,12 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
             if (have_tileset && tileset.tiles.size == 0) {
                 diag_error(path, line.number, "the tileset " + quoted(words[1]) + " defines no tiles");
                 have_tileset = false;
+            }
+            stamps.insert(tileset.stamps.begin(), tileset.stamps.end());
+        } else if (words[0] == "stamps" && words.size() == 2) {
+            Art more;
+            if (art_build(context.content_dir + "/tiles/" + words[1] + ".art", "", context, &more)) {
+                stamps.insert(more.stamps.begin(), more.stamps.end());
             }
         } else if (words[0] == "background" && words.size() == 2) {
             const std::string hex = words[1][0] == '#' ? words[1].substr(1) : words[1];
@@ -95,11 +103,22 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
             if (!source_int(words[2], &x) || !source_int(words[3], &y)) {
                 diag_error(path, line.number, "write it as: put STAMP X Y");
             } else {
-                puts.push_back({line.number, words[1], x, y});
+                puts.push_back({line.number, words[1], x, y, false, false});
+            }
+        } else if (words[0] == "text" && (words.size() == 4 || (words.size() == 5 && words[4] == "centred")) &&
+                   words[1].size() >= 2 && words[1].front() == '"' && words[1].back() == '"') {
+            int32_t x = 0, y = 0;
+            if (!source_int(words[2], &x) || !source_int(words[3], &y)) {
+                diag_error(path, line.number, "write it as: text \"WORDS\" X Y [centred]");
+            } else if (!context.font || context.font->width == 0) {
+                diag_error(path, line.number, "text needs the tiny font (images/tinyfont.art)");
+            } else {
+                puts.push_back({line.number, words[1].substr(1, words[1].size() - 2), x, y, true, words.size() == 5});
             }
         } else {
             diag_error(path, line.number, "unknown line " + quoted(words[0]) +
-                                              " (a map file holds tileset NAME, background RRGGBB, map and put STAMP X Y lines)");
+                                              " (a map file holds tileset NAME, stamps NAME, background RRGGBB, map, "
+                                              "put STAMP X Y and text \"WORDS\" X Y [centred] lines)");
         }
     }
     if (!have_tileset) {
@@ -151,9 +170,13 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
         }
     }
     for (const Put &put : puts) {
-        const auto stamp = tileset.stamps.find(put.stamp);
-        if (stamp == tileset.stamps.end()) {
-            diag_error(path, put.line, "the tileset has no stamp " + quoted(put.stamp));
+        if (put.text) {
+            art_draw_text(&out->picture, *context.font, put.stamp, put.x, put.y, put.centred, 0, 0, width, height);
+            continue;
+        }
+        const auto stamp = stamps.find(put.stamp);
+        if (stamp == stamps.end()) {
+            diag_error(path, put.line, "no stamp " + quoted(put.stamp) + " in the tileset or the stamps files named above");
             continue;
         }
         image_draw(&out->picture, stamp->second, put.x, put.y, 0, 0, width, height);

@@ -493,6 +493,21 @@ static void apply_echo(std::vector<double> *channel, const Score &score) {
     for (size_t n = delay; n < channel->size(); ++n) (*channel)[n] += score.echo_feedback * (*channel)[n - delay];
 }
 
+// A sound that ends rings out until it falls 60 dB below its loudest
+// moment; the frames after that are left out.
+static long ring_out(const std::vector<double> *channels, int channel_count, long length) {
+    double loudest = 0;
+    for (int c = 0; c < channel_count; ++c) {
+        for (long n = 0; n < length; ++n) loudest = std::max(loudest, std::fabs(channels[c][n]));
+    }
+    const double quiet = loudest * 0.001;
+    while (length > 1 && std::fabs(channels[0][length - 1]) <= quiet &&
+           (channel_count == 1 || std::fabs(channels[1][length - 1]) <= quiet)) {
+        --length;
+    }
+    return length;
+}
+
 bool synth_build(const std::string &path, Pcm *out) {
     SourceFile source;
     *out = Pcm{};
@@ -518,14 +533,7 @@ bool synth_build(const std::string &path, Pcm *out) {
                 for (size_t n = static_cast<size_t>(length); n < channels[c].size(); ++n) channels[c][n % length] += channels[c][n];
             }
         }
-        if (!score.loop) {
-            // A song that ends lets its last notes ring out.
-            length = static_cast<long>(channels[0].size());
-            while (length > 1 && std::fabs(channels[0][length - 1]) < 1e-6 &&
-                   (channel_count == 1 || std::fabs(channels[1][length - 1]) < 1e-6)) {
-                --length;
-            }
-        }
+        if (!score.loop) length = ring_out(channels, channel_count, static_cast<long>(channels[0].size()));
     } else {
         const long crossfade = score.loop ? static_cast<long>(std::min(0.1, score.length / 4) * RATE) : 0;
         long end = 0;
@@ -543,6 +551,7 @@ bool synth_build(const std::string &path, Pcm *out) {
             notes.push_back({&voice, start, hold_frames, voice.from, 1.0});
             end = std::max(end, start + hold_frames + static_cast<long>(std::ceil(release * RATE)));
         }
+        if (score.echo_feedback > 0 && score.length <= 0) end += static_cast<long>(std::ceil((longest_tail(score) - 0.01) * RATE));
         length = score.length > 0 ? static_cast<long>(std::llround(score.length * RATE)) : end;
         for (int c = 0; c < channel_count; ++c) channels[c].assign(static_cast<size_t>(std::max(end, length + crossfade)), 0.0);
         for (const Note &note : notes) render_note(channels, channel_count, note);
@@ -554,6 +563,7 @@ bool synth_build(const std::string &path, Pcm *out) {
                 channels[c][n] = channels[c][n] * w + channels[c][length + n] * (1.0 - w);
             }
         }
+        if (score.length <= 0) length = ring_out(channels, channel_count, length);
     }
     if (length <= 0) {
         diag_error(path, 0, "renders to no frames");
