@@ -118,6 +118,15 @@ TEST(Scores, EncodeToOggThatDecodesAt44000ToTheRenderedLength) {
     }
 }
 
+TEST(Scores, NotesAfterAHashAreLeftOutButSharpsAreNot) {
+    TempDir dir;
+    const Render noted = render(dir, "tempo 120 # two beats a second\ninstrument a square # plain\npattern A\na: c#4 - # held\nsong A\n");
+    ASSERT_TRUE(noted.ok) << noted.messages;
+    // Two steps of a held c#4 and its release.
+    EXPECT_GT(noted.pcm.frames, 11000);
+    EXPECT_LE(noted.pcm.frames, 11000 + 2200);
+}
+
 TEST(Scores, MistakesAreNamedOnTheirLines) {
     struct Case {
         const char *score, *message;

@@ -20,13 +20,25 @@ static std::string located(const std::string &file, int line, const std::string 
     return file + ": " + text;
 }
 
+// A file read twice (a tileset of several maps) reports its faults once.
+static bool already_said(const std::string &message) {
+    for (const std::string &said : diagnostics.messages) {
+        if (said == message) return true;
+    }
+    return false;
+}
+
 void diag_error(const std::string &file, int line, const std::string &text) {
-    diagnostics.messages.push_back(located(file, line, text));
+    const std::string message = located(file, line, text);
+    if (already_said(message)) return;
+    diagnostics.messages.push_back(message);
     ++diagnostics.errors;
 }
 
 void diag_warning(const std::string &file, int line, const std::string &text) {
-    diagnostics.messages.push_back(located(file, line, "warning: " + text));
+    const std::string message = located(file, line, "warning: " + text);
+    if (already_said(message)) return;
+    diagnostics.messages.push_back(message);
     ++diagnostics.warnings;
 }
 
@@ -111,6 +123,23 @@ bool source_read(const std::string &path, SourceFile *out) {
     }
     out->lines = source_split(bytes);
     return true;
+}
+
+std::string source_strip_note(const std::string &text) {
+    bool quoted_part = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') quoted_part = !quoted_part;
+        if (!quoted_part && text[i] == '#' && i > 0 && (text[i - 1] == ' ' || text[i - 1] == '\t')) {
+            return source_trim(text.substr(0, i));
+        }
+    }
+    return source_trim(text);
+}
+
+std::string source_number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
 std::vector<std::string> source_words(const std::string &text) {

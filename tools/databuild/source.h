@@ -45,6 +45,14 @@ bool source_read(const std::string &path, SourceFile *out);
 bool source_is_blank(const std::string &text);
 std::string source_trim(const std::string &text);
 
+// The line without a note at its end: a '#' after a blank, outside double
+// quotes, starts a note that runs to the end of the line. (Only sound
+// scores allow this; in pictures '#' is a colour or a tile.)
+std::string source_strip_note(const std::string &text);
+
+// A number as people write it: 0.5, 20, 1e-05.
+std::string source_number(double value);
+
 // Whitespace-separated words; a word in double quotes may hold blanks.
 std::vector<std::string> source_words(const std::string &text);
 

@@ -141,8 +141,7 @@ static bool read_parameters(const std::string &path, int line, const std::vector
             known = true;
             if (!value(1, range.value)) return false;
             if (*range.value < range.low || *range.value > range.high) {
-                diag_error(path, line, quoted(key) + " runs from " + std::to_string(range.low).substr(0, 4) + " to " +
-                                           std::to_string(range.high).substr(0, 5));
+                diag_error(path, line, quoted(key) + " runs from " + source_number(range.low) + " to " + source_number(range.high));
                 return false;
             }
             if ((key == "start" || key == "hold") && !voice) {
@@ -207,8 +206,7 @@ static bool read_parameters(const std::string &path, int line, const std::vector
 static bool read_one_number(const std::string &path, int line, const std::vector<std::string> &words, double low,
                             double high, double *out) {
     if (words.size() != 2 || !source_float(words[1], out) || *out < low || *out > high) {
-        diag_error(path, line, "write it as: " + words[0] + " N, N from " + std::to_string(low).substr(0, 5) + " to " +
-                                   std::to_string(high).substr(0, 6));
+        diag_error(path, line, "write it as: " + words[0] + " N, N from " + source_number(low) + " to " + source_number(high));
         return false;
     }
     return true;
@@ -241,7 +239,7 @@ static bool parse_score(const SourceFile &source, Score *score) {
     const int errors_before = diagnostics.errors;
     Pattern *pattern = nullptr;
     for (const SourceLine &line : source.lines) {
-        const std::string text = source_trim(line.text);
+        const std::string text = source_strip_note(line.text);
         if (text.empty() || text[0] == '#') continue;
         const std::vector<std::string> words = source_words(text);
         const std::string &word = words[0];
@@ -550,6 +548,10 @@ bool synth_build(const std::string &path, Pcm *out) {
             const long hold_frames = std::max(1L, static_cast<long>(std::llround(hold * RATE)));
             notes.push_back({&voice, start, hold_frames, voice.from, 1.0});
             end = std::max(end, start + hold_frames + static_cast<long>(std::ceil(release * RATE)));
+        }
+        if (end > LONGEST_SOUND * RATE) {
+            diag_error(path, 0, "its voices run longer than 120 seconds");
+            return false;
         }
         if (score.echo_feedback > 0 && score.length <= 0) end += static_cast<long>(std::ceil((longest_tail(score) - 0.01) * RATE));
         length = score.length > 0 ? static_cast<long>(std::llround(score.length * RATE)) : end;
