@@ -182,12 +182,29 @@ TEST(ArtErrors, EachMistakeIsNamedOnItsLine) {
         {"size 4 4\nsize 4 4\n", "level5", "test.art:2: the size is given once"},
         {"size 4 4\nframes 4 4\n", "level5", "test.art:2: unknown line \"frames\""},
         {"size 4 4\ntext \"Hi\" 0 0\n", "level5", "test.art:2: text needs the tiny font"},
+        {"size 4 4\nimport ../outside.png 0 0\n", "level5", "test.art:2: an imported picture lies beside the art file or below it"},
     };
     TempDir dir;
     for (const Case &c : cases) {
         const ArtBuild built = build_art(dir, c.text, c.picture);
         EXPECT_FALSE(built.ok) << c.text;
         EXPECT_NE(built.messages.find(c.message), std::string::npos) << c.text << "\n" << built.messages;
+    }
+}
+
+TEST(ArtErrors, HugeNumbersAreRefusedOrClippedQuickly) {
+    const char *const sources[] = {
+        "palette test\nframesize 4096 4096 1\nframe 999999999\nr\n",
+        "palette test\nframesize 4 4\nat 999999999 0\nr\n",
+        "palette test\nsize 8 8\nfill r -999999999 -999999999 999999999 999999999\n",
+        "palette test\nstamp s\nr\n\nframesize 4 4\nput s 999999999 999999999 on 0..3 move 1e300 -1e300\n",
+        "palette test\nframesize 4 4\nfill r 0 0 999999999 999999999 on 0..4096\n",
+    };
+    TempDir dir;
+    for (const char *source : sources) {
+        const ArtBuild built = build_art(dir, source, "level6-fg");
+        EXPECT_LE(built.art.image.width, 4096) << source;
+        EXPECT_LE(built.art.image.height, 4096) << source;
     }
 }
 

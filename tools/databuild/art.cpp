@@ -340,12 +340,13 @@ static bool frame_rect(ArtReader *r, int i, FrameRect *rect) {
         return true;
     }
     if (r->kind == ArtKind::free && r->frame_w > 0) {
-        const int per_row = r->per_row > 0 ? r->per_row : MAX_SIDE;
-        *rect = {i % per_row * r->frame_w, i / per_row * r->frame_h, r->frame_w, r->frame_h};
-        if (rect->x + rect->w > MAX_SIDE || rect->y + rect->h > MAX_SIDE) {
+        const int64_t per_row = r->per_row > 0 ? r->per_row : MAX_SIDE;
+        const int64_t x = i % per_row * r->frame_w, y = i / per_row * r->frame_h;
+        if (x + r->frame_w > MAX_SIDE || y + r->frame_h > MAX_SIDE) {
             r->error("frame " + std::to_string(i) + " lies beyond " + std::to_string(MAX_SIDE) + " pixels");
             return false;
         }
+        *rect = {static_cast<int>(x), static_cast<int>(y), r->frame_w, r->frame_h};
         return true;
     }
     if (r->kind == ArtKind::sheet) {
@@ -368,6 +369,18 @@ static bool claim_frame(ArtReader *r, const FrameRect &rect, int i) {
         return false;
     }
     if (!r->sprite) r->out->frames_used = std::max(r->out->frames_used, i + 1);
+    return true;
+}
+
+// A picture whose size comes from what is drawn grows to hold it, within
+// the largest size a picture may have.
+static bool grow_to_hold(ArtReader *r, int64_t right, int64_t bottom) {
+    if (r->kind != ArtKind::free || r->sized) return true;
+    if (right > MAX_SIDE || bottom > MAX_SIDE) {
+        r->error("the picture would grow beyond " + std::to_string(MAX_SIDE) + " pixels");
+        return false;
+    }
+    if (right > 0 && bottom > 0) image_grow(&r->out->image, static_cast<int>(right), static_cast<int>(bottom));
     return true;
 }
 
@@ -419,13 +432,16 @@ static void directive_at(ArtReader *r, const std::vector<std::string> &words) {
     const bool header_ok = words.size() == 3 && read_int(r, words[1], "x", &x) && read_int(r, words[2], "y", &y);
     if (words.size() != 3) r->error("write it as: at X Y");
     const bool ready = header_ok && picture_ready(r);
-    const int header_index = static_cast<int>(r->index);
+    const size_t header = r->index;
     Image grid;
     const bool read = read_grid(r, &grid);
     if (!ready || !read) return;
     const size_t saved = r->index;
-    r->index = static_cast<size_t>(header_index);
-    if (r->kind == ArtKind::free && !r->sized) image_grow(&r->out->image, x + grid.width, y + grid.height);
+    r->index = header;  // messages about the placement name the header line
+    if (!grow_to_hold(r, static_cast<int64_t>(x) + grid.width, static_cast<int64_t>(y) + grid.height)) {
+        r->index = saved;
+        return;
+    }
     if (x < 0 || y < 0 || x + grid.width > r->out->image.width || y + grid.height > r->out->image.height) {
         r->error("the grid lies outside the sheet (" + std::to_string(r->out->image.width) + " x " +
                  std::to_string(r->out->image.height) + ")");
@@ -435,7 +451,7 @@ static void directive_at(ArtReader *r, const std::vector<std::string> &words) {
     r->index = saved;
 }
 
-static void directive_glyphs(ArtReader *r, const std::vector<std::string> &words) {
+static void directive_glyphs(ArtReader *r) {
     const int header = r->line_number();
     const size_t header_index = r->index;
     const std::vector<const SourceLine *> rows = grid_rows(r);
@@ -448,7 +464,6 @@ static void directive_glyphs(ArtReader *r, const std::vector<std::string> &words
     const std::string text = source_trim((*r->lines)[header_index].text);
     const std::string rest = text.size() > 7 ? text.substr(7) : std::string();
     const std::string chars = rest == "space" ? std::string(" ") : rest;
-    (void)words;
     if (chars.empty()) {
         diag_error(r->path, header, "name the glyphs after the word: glyphs ABC");
         return;
@@ -592,17 +607,25 @@ static bool read_targets(ArtReader *r, const std::vector<std::string> &words, si
 }
 
 // Calls paint(x, y, clip) for the whole picture or for every named frame.
+// Positions far outside any picture are all the same to the clip; keeping
+// them near keeps the sums in range.
+static int near_position(double value) {
+    return static_cast<int>(std::clamp(value, -1.0e6, 1.0e6));
+}
+
 template <typename Paint>
 static void paint_targets(ArtReader *r, int x, int y, const Targets &t, Paint paint) {
     if (!t.framed) {
-        paint(x, y, FrameRect{0, 0, r->out->image.width, r->out->image.height});
+        paint(near_position(x), near_position(y), FrameRect{0, 0, r->out->image.width, r->out->image.height});
         return;
     }
     for (size_t step = 0; step < t.frames.size(); ++step) {
         const int i = t.frames[step];
         FrameRect rect;
         if (!frame_rect(r, i, &rect) || !claim_frame(r, rect, i)) return;
-        paint(rect.x + x + num_round(t.move_x * static_cast<double>(step)), rect.y + y + num_round(t.move_y * static_cast<double>(step)), rect);
+        const double moved_x = static_cast<double>(rect.x) + x + num_round(t.move_x * static_cast<double>(step));
+        const double moved_y = static_cast<double>(rect.y) + y + num_round(t.move_y * static_cast<double>(step));
+        paint(near_position(moved_x), near_position(moved_y), rect);
     }
 }
 
@@ -649,12 +672,12 @@ static void directive_fill(ArtReader *r, const std::vector<std::string> &words) 
     }
     if (!picture_ready(r)) return;
     paint_targets(r, v[0], v[1], targets, [&](int px, int py, const FrameRect &clip) {
-        for (int yy = py; yy < py + v[3]; ++yy) {
-            for (int xx = px; xx < px + v[2]; ++xx) {
-                if (xx >= clip.x && yy >= clip.y && xx < clip.x + clip.w && yy < clip.y + clip.h) {
-                    image_set(&r->out->image, xx, yy, r->palette[c]);
-                }
-            }
+        // Only the part inside the clip is visited, however large the fill.
+        const int64_t x0 = std::max<int64_t>(px, clip.x), y0 = std::max<int64_t>(py, clip.y);
+        const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(px) + v[2], clip.x + clip.w);
+        const int64_t y1 = std::min<int64_t>(static_cast<int64_t>(py) + v[3], clip.y + clip.h);
+        for (int64_t yy = y0; yy < y1; ++yy) {
+            for (int64_t xx = x0; xx < x1; ++xx) image_set(&r->out->image, static_cast<int>(xx), static_cast<int>(yy), r->palette[c]);
         }
     });
 }
@@ -687,11 +710,18 @@ static void directive_import(ArtReader *r, const std::vector<std::string> &words
         return;
     }
     if (!read_int(r, words[2], "x", &x) || !read_int(r, words[3], "y", &y) || !picture_ready(r)) return;
+    // Only files inside the content folder, which the build watches.
+    const std::string &file = words[1];
+    if (file[0] == '/' || file == ".." || file.rfind("../", 0) == 0 || file.find("/../") != std::string::npos ||
+        (file.size() >= 3 && file.compare(file.size() - 3, 3, "/..") == 0)) {
+        r->error("an imported picture lies beside the art file or below it, not " + quoted(file));
+        return;
+    }
     const size_t slash = r->path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : r->path.substr(0, slash);
     Image picture;
     if (!art_load_png(folder + "/" + words[1], &picture)) return;
-    if (r->kind == ArtKind::free && !r->sized) image_grow(&r->out->image, x + picture.width, y + picture.height);
+    if (!grow_to_hold(r, static_cast<int64_t>(x) + picture.width, static_cast<int64_t>(y) + picture.height)) return;
     if (x < 0 || y < 0 || x + picture.width > r->out->image.width || y + picture.height > r->out->image.height) {
         r->error("the imported picture lies outside the sheet (" + std::to_string(r->out->image.width) + " x " +
                  std::to_string(r->out->image.height) + ")");
@@ -702,8 +732,7 @@ static void directive_import(ArtReader *r, const std::vector<std::string> &words
 
 static void directive_size(ArtReader *r, const std::vector<std::string> &words, bool frames) {
     int32_t w = 0, h = 0, per_row = 0;
-    const size_t wanted = frames ? 3 : 3;
-    if (words.size() < wanted || words.size() > (frames ? 4u : 3u)) {
+    if (words.size() < 3 || words.size() > (frames ? 4u : 3u)) {
         r->error(frames ? "write it as: framesize W H [PER_ROW]" : "write it as: size W H");
         return;
     }
@@ -798,7 +827,7 @@ bool art_build(const std::string &path, const std::string &picture, const ArtCon
         } else if (word == "at") {
             directive_at(&r, words);
         } else if (word == "glyphs") {
-            directive_glyphs(&r, words);
+            directive_glyphs(&r);
         } else if (word == "stamp") {
             directive_stamp(&r, words);
         } else if (word == "tilesize") {
