@@ -170,7 +170,7 @@ bool source_int(const std::string &word, int32_t *value) {
         if (word[j] < '0' || word[j] > '9') return false;
     }
     if (word.size() - i > 9) return false;  // keeps well inside the int32 range
-    *value = static_cast<int32_t>(std::strtol(word.c_str(), nullptr, 10));
+    *value = text_read_int(word.c_str());     // the value the game reads
     return true;
 }
 

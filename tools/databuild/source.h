@@ -56,7 +56,8 @@ std::string source_number(double value);
 // Whitespace-separated words; a word in double quotes may hold blanks.
 std::vector<std::string> source_words(const std::string &text);
 
-// Strict readings: the whole word must be the number.
+// Strict readings: the whole word must be the number; an int is then read
+// the way the game reads it.
 bool source_int(const std::string &word, int32_t *value);
 bool source_float(const std::string &word, double *value);
 
