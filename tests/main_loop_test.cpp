@@ -150,5 +150,6 @@ void start_game_in(const std::string &profile) {
 TEST(FullStartDeathTest, RunsUntilTheWindowClosesAndExitsWithZero) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     TempDir profile;
+    write_file(profile.file("data.quob"), read_file(NUMBRAL_FIXTURE_ARCHIVE));
     EXPECT_EXIT(start_game_in(profile.path), testing::ExitedWithCode(0), "");
 }
