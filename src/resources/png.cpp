@@ -691,6 +691,11 @@ PngImage png_load_from_memory(const uint8_t *data, int32_t length) {
         ++idat_chunks;
     }
     if (idat_total < 6) return image;
+    // DEFLATE yields at most 258 bytes for every 2 bits of input, so data too
+    // short for the scanlines fails before any large block is allocated.
+    const uint64_t scanline_bytes =
+        static_cast<uint64_t>(height) * (1 + static_cast<uint64_t>(width) * static_cast<uint64_t>(bytes_per_pixel));
+    if (scanline_bytes > static_cast<uint64_t>(idat_total - 6) * 1032) return image;
     uint8_t *joined = nullptr;
     const uint8_t *zlib = first_idat;
     if (idat_chunks > 1) {
@@ -719,8 +724,6 @@ PngImage png_load_from_memory(const uint8_t *data, int32_t length) {
     const size_t padded_rows = static_cast<size_t>(padded_width) * static_cast<size_t>(height);
     const size_t raw_length = padded_rows * static_cast<size_t>(bytes_per_pixel);
     uint8_t *raw = block + padded_rows * static_cast<size_t>(4 - bytes_per_pixel);
-    const size_t scanline_bytes =
-        static_cast<size_t>(height) * (1 + static_cast<size_t>(width) * static_cast<size_t>(bytes_per_pixel));
     size_t produced = 0;
     bool ok = inflate_deflate_stream(zlib + 2, idat_total - 6, raw, raw_length, &produced) &&
               produced >= scanline_bytes;
