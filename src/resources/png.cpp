@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -114,11 +115,51 @@ static constexpr int32_t huffman_build(uint32_t *table, const uint8_t *lengths, 
     return slot;
 }
 
+// The first four steps of a table's binary search compare the key with
+// entries that depend only on the table; they are gathered here when the
+// table is built, in the order the steps reach them.
+struct HuffmanSteps {
+    uint32_t halves[4];
+    uint32_t rest;  // entries left to search after the four steps
+    uint32_t pivots[15];
+};
+
+constexpr int32_t CACHED_STEPS_MIN_COUNT = 16;
+
+static constexpr void huffman_prepare_steps(HuffmanSteps *steps, const uint32_t *table, int32_t count) {
+    *steps = HuffmanSteps{};
+    if (count < CACHED_STEPS_MIN_COUNT) return;
+    uint32_t n = static_cast<uint32_t>(count);
+    for (int step = 0; step < 4; ++step) {
+        steps->halves[step] = n >> 1;
+        n -= n >> 1;
+    }
+    steps->rest = n;
+    const uint32_t *h = steps->halves;
+    steps->pivots[0] = table[h[0]];
+    for (uint32_t s1 = 0; s1 < 2; ++s1) {
+        steps->pivots[1 + s1] = table[s1 * h[0] + h[1]];
+        for (uint32_t s2 = 0; s2 < 2; ++s2) {
+            steps->pivots[3 + 2 * s1 + s2] = table[s1 * h[0] + s2 * h[1] + h[2]];
+            for (uint32_t s3 = 0; s3 < 2; ++s3)
+                steps->pivots[7 + 4 * s1 + 2 * s2 + s3] = table[s1 * h[0] + s2 * h[1] + s3 * h[2] + h[3]];
+        }
+    }
+}
+
+struct HuffmanTable {
+    const uint32_t *entries;
+    int32_t count;
+    const HuffmanSteps *steps;
+};
+
 struct FixedTables {
     uint32_t literal[LITERAL_SYMBOLS];
     uint32_t distance[DISTANCE_SYMBOLS];
     int32_t literal_count;
     int32_t distance_count;
+    HuffmanSteps literal_steps;
+    HuffmanSteps distance_steps;
 };
 
 static constexpr FixedTables make_fixed_tables() {
@@ -131,51 +172,85 @@ static constexpr FixedTables make_fixed_tables() {
     FixedTables tables = {};
     tables.literal_count = huffman_build(tables.literal, lengths, LITERAL_SYMBOLS);
     tables.distance_count = huffman_build(tables.distance, lengths + LITERAL_SYMBOLS, DISTANCE_SYMBOLS);
+    huffman_prepare_steps(&tables.literal_steps, tables.literal, tables.literal_count);
+    huffman_prepare_steps(&tables.distance_steps, tables.distance, tables.distance_count);
     return tables;
 }
 
 static constexpr FixedTables fixed_tables = make_fixed_tables();
 
-struct ByteReverseTable {
-    uint8_t value[256];
-};
-
-static constexpr ByteReverseTable make_byte_reverse() {
-    ByteReverseTable table = {};
-    for (int i = 0; i < 256; ++i) {
-        int reversed = 0;
-        for (int bit = 0; bit < 8; ++bit)
-            if (i & (1 << bit)) reversed |= 0x80 >> bit;
-        table.value[i] = static_cast<uint8_t>(reversed);
-    }
-    return table;
+// The bits of a word in reverse order.
+static PNG_INLINE uint32_t reverse_bits(uint32_t x) {
+    x = ((x >> 1) & 0x55555555u) | ((x & 0x55555555u) << 1);
+    x = ((x >> 2) & 0x33333333u) | ((x & 0x33333333u) << 2);
+    x = ((x >> 4) & 0x0F0F0F0Fu) | ((x & 0x0F0F0F0Fu) << 4);
+    return __builtin_bswap32(x);
 }
 
-static constexpr ByteReverseTable byte_reverse = make_byte_reverse();
+// The last entry not greater than the key: a binary search without
+// data-dependent branches. Each step compares with the entry half-way into
+// the range left. The first four steps choose among their prepared pivots,
+// all read up front, so only the later steps wait for memory. The caller
+// checks that the table has entries and that the result is not above the
+// key.
+// One value when the key is at or above the pivot, else the other, chosen
+// by a conditional move: the outcome follows the input's bits, which no
+// branch predictor can guess.
+static PNG_INLINE uint32_t pick(uint32_t key, uint32_t pivot, uint32_t at_or_above, uint32_t below) {
+#if defined(__x86_64__) || defined(__i386__)
+    __asm__("cmpl %[pivot], %[key]\n\tcmovael %[at_or_above], %[below]"
+            : [below] "+r"(below)
+            : [key] "r"(key), [pivot] "r"(pivot), [at_or_above] "r"(at_or_above)
+            : "cc");
+    return below;
+#else
+    return key >= pivot ? at_or_above : below;
+#endif
+}
 
-// The last entry not greater than the key, found without data-dependent
-// branches. The caller checks that the table has entries and that the
-// result is not above the key.
-static PNG_INLINE uint32_t huffman_search(const uint32_t *table, int32_t count, uint32_t key) {
-    const uint32_t *base = table;
-    uint32_t n = static_cast<uint32_t>(count);
+static PNG_INLINE uint32_t huffman_search(const HuffmanTable &table, uint32_t key) {
+    uint32_t n = static_cast<uint32_t>(table.count);
+    uint32_t base = 0;
+    if (table.count >= CACHED_STEPS_MIN_COUNT) {
+        const uint32_t *p = table.steps->pivots;
+        const uint32_t *h = table.steps->halves;
+        // Steps 2 to 4 compare with pivot2, pivot3 and pivot4.
+        const uint32_t pivot2 = pick(key, p[0], p[2], p[1]);
+        const uint32_t pivot3_low = pick(key, p[0], p[5], p[3]);
+        const uint32_t pivot3_high = pick(key, p[0], p[6], p[4]);
+        const uint32_t pivot4_00 = pick(key, p[0], p[11], p[7]);
+        const uint32_t pivot4_01 = pick(key, p[0], p[12], p[8]);
+        const uint32_t pivot4_10 = pick(key, p[0], p[13], p[9]);
+        const uint32_t pivot4_11 = pick(key, p[0], p[14], p[10]);
+        const uint32_t pivot3 = pick(key, pivot2, pivot3_high, pivot3_low);
+        const uint32_t pivot4_low = pick(key, pivot2, pivot4_10, pivot4_00);
+        const uint32_t pivot4_high = pick(key, pivot2, pivot4_11, pivot4_01);
+        const uint32_t pivot4 = pick(key, pivot3, pivot4_high, pivot4_low);
+        base = pick(key, p[0], h[0], 0) + pick(key, pivot2, h[1], 0) + pick(key, pivot3, h[2], 0) +
+               pick(key, pivot4, h[3], 0);
+        n = table.steps->rest;
+    }
+    const uint32_t *entries = table.entries;
     while (n > 1) {
         const uint32_t half = n >> 1;
-        base = base[half] <= key ? base + half : base;
+        base = pick(key, entries[base + half], base + half, base);
         n -= half;
     }
-    return *base;
+    return entries[base];
 }
 
 // ---------------------------------------------------------------------------
 // Bit reader: the bytes before the first 4-byte-aligned address, then
 // aligned 32-bit little-endian words into a 64-bit buffer, then the 1 to 3
 // bytes after the last whole word, then zero bits. Bits are taken from the
-// least significant end. Zero bits that are consumed mean the stream ran
-// past its input, which fails the stream.
+// least significant end. A mirror of the buffer holds the same bits in
+// reverse order, the next bit at the top, which gives Huffman decoding its
+// key without reversing bits for every symbol. Zero bits that are consumed
+// mean the stream ran past its input, which fails the stream.
 
 struct BitReader {
     uint64_t buffer;
+    uint64_t mirror;
     int32_t count;             // valid bits in the buffer
     int32_t zero_bits;         // zero bits supplied after the end of the input
     const uint8_t *next;       // next whole word, or the end once the final bytes are in
@@ -185,10 +260,13 @@ struct BitReader {
 
 static void reader_start(BitReader *reader, const uint8_t *position, const uint8_t *end) {
     reader->buffer = 0;
+    reader->mirror = 0;
     reader->count = 0;
     reader->zero_bits = 0;
     while (position < end && (reinterpret_cast<uintptr_t>(position) & 3) != 0) {
-        reader->buffer |= static_cast<uint64_t>(*position++) << reader->count;
+        reader->buffer |= static_cast<uint64_t>(*position) << reader->count;
+        reader->mirror |= static_cast<uint64_t>(reverse_bits(*position)) << (32 - reader->count);
+        ++position;
         reader->count += 8;
     }
     reader->next = position;
@@ -200,7 +278,9 @@ static void reader_start(BitReader *reader, const uint8_t *position, const uint8
 // when zero bits from past the end of the input have been consumed.
 static PNG_INLINE bool reader_refill(BitReader &reader) {
     if (PNG_LIKELY(reader.next < reader.words_end)) {
-        reader.buffer |= static_cast<uint64_t>(load_le32(reader.next)) << reader.count;
+        const uint32_t word = load_le32(reader.next);
+        reader.buffer |= static_cast<uint64_t>(word) << reader.count;
+        reader.mirror |= static_cast<uint64_t>(reverse_bits(word)) << (32 - reader.count);
         reader.next += 4;
         reader.count += 32;
         return true;
@@ -213,6 +293,7 @@ static PNG_INLINE bool reader_refill(BitReader &reader) {
         real_bits += 8;
     }
     reader.buffer |= static_cast<uint64_t>(word) << reader.count;
+    reader.mirror |= static_cast<uint64_t>(reverse_bits(word)) << (32 - reader.count);
     reader.count += 32;
     reader.zero_bits += 32 - real_bits;
     return true;
@@ -222,6 +303,7 @@ static PNG_INLINE bool reader_refill(BitReader &reader) {
 static PNG_INLINE uint32_t reader_take(BitReader &reader, int32_t n) {
     const uint32_t value = static_cast<uint32_t>(reader.buffer) & ((1u << n) - 1);
     reader.buffer >>= n;
+    reader.mirror <<= n;
     reader.count -= n;
     return value;
 }
@@ -235,20 +317,17 @@ static PNG_INLINE bool reader_read(BitReader &reader, int32_t n, uint32_t *value
 // The next 16 bits with the first one most significant, at the top of a
 // 32-bit key filled with ones below.
 static PNG_INLINE uint32_t reader_key(const BitReader &reader) {
-    const uint32_t bits = static_cast<uint32_t>(reader.buffer);
-    return static_cast<uint32_t>(byte_reverse.value[bits & 0xFF]) << 24 |
-           static_cast<uint32_t>(byte_reverse.value[(bits >> 8) & 0xFF]) << 16 | 0xFFFFu;
+    return static_cast<uint32_t>(reader.mirror >> 32) | 0xFFFFu;
 }
 
 // Decodes one symbol; at least 15 bits must be valid. -1 when the table is
 // empty or no entry lies at or below the key.
-static PNG_INLINE int32_t huffman_decode(BitReader &reader, const uint32_t *table, int32_t count) {
-    if (PNG_UNLIKELY(count == 0)) return -1;
+static PNG_INLINE int32_t huffman_decode(BitReader &reader, const HuffmanTable &table) {
+    if (PNG_UNLIKELY(table.count == 0)) return -1;
     const uint32_t key = reader_key(reader);
-    const uint32_t entry = huffman_search(table, count, key);
+    const uint32_t entry = huffman_search(table, key);
     if (PNG_UNLIKELY(entry > key)) return -1;
-    reader.buffer >>= entry & 15;
-    reader.count -= static_cast<int32_t>(entry & 15);
+    reader_take(reader, static_cast<int32_t>(entry & 15));
     return static_cast<int32_t>((entry >> 4) & 0xFFF);
 }
 
@@ -284,6 +363,9 @@ struct InflateState {
     int32_t literal_count;
     int32_t distance_count;
     int32_t code_length_count;
+    HuffmanSteps literal_steps;
+    HuffmanSteps distance_steps;
+    HuffmanSteps code_length_steps;
 };
 
 // Copies length bytes from distance bytes back, as a forward byte-by-byte
@@ -327,9 +409,9 @@ static PNG_INLINE void copy_match(uint8_t *out, uint8_t *out_end, uint32_t dista
 }
 
 // Decodes the symbols of one compressed block up to its end-of-block code.
-static bool inflate_block(InflateState *state, const uint32_t *literal_table, int32_t literal_count,
-                          const uint32_t *distance_table, int32_t distance_count) {
-    if (literal_count == 0) return false;
+static bool inflate_block(InflateState *state, const HuffmanTable literal_table,
+                          const HuffmanTable distance_table) {
+    if (literal_table.count == 0) return false;
     BitReader reader = state->reader;
     uint8_t *out = state->output_position;
     uint8_t *const out_end = state->output_end;
@@ -338,10 +420,9 @@ static bool inflate_block(InflateState *state, const uint32_t *literal_table, in
     for (;;) {
         if (reader.count < 32 && !reader_refill(reader)) break;
         const uint32_t key = reader_key(reader);
-        const uint32_t entry = huffman_search(literal_table, literal_count, key);
+        const uint32_t entry = huffman_search(literal_table, key);
         if (PNG_UNLIKELY(entry > key)) break;
-        reader.buffer >>= entry & 15;
-        reader.count -= static_cast<int32_t>(entry & 15);
+        reader_take(reader, static_cast<int32_t>(entry & 15));
         const uint32_t symbol = (entry >> 4) & 0xFFF;
         if (symbol < 256) {
             if (PNG_UNLIKELY(out == out_end)) break;
@@ -355,7 +436,7 @@ static bool inflate_block(InflateState *state, const uint32_t *literal_table, in
         const uint32_t length_code = length_codes[symbol - 257];
         const uint32_t length = (length_code & 0xFFFF) + reader_take(reader, static_cast<int32_t>(length_code >> 16));
         if (reader.count < 32 && !reader_refill(reader)) break;
-        const int32_t distance_symbol = huffman_decode(reader, distance_table, distance_count);
+        const int32_t distance_symbol = huffman_decode(reader, distance_table);
         // Symbols 30 and 31 would give distance 0, a copy from bytes not yet
         // written.
         if (PNG_UNLIKELY(distance_symbol < 0 || distance_symbol >= 30)) break;
@@ -409,13 +490,16 @@ static bool inflate_dynamic_tables(InflateState *state) {
         lengths[code_length_order[i]] = static_cast<uint8_t>(length);
     }
     state->code_length_count = huffman_build(state->code_length_table, lengths, CODE_LENGTH_SYMBOLS);
+    huffman_prepare_steps(&state->code_length_steps, state->code_length_table, state->code_length_count);
+    const HuffmanTable code_length_table = {state->code_length_table, state->code_length_count,
+                                            &state->code_length_steps};
     std::memset(lengths, 0, CODE_LENGTH_SYMBOLS);
 
     const uint32_t wanted = literal_lengths + distance_lengths;
     uint32_t produced = 0;
     while (produced < wanted) {
         if (reader.count < 32 && !reader_refill(reader)) return false;
-        const int32_t symbol = huffman_decode(reader, state->code_length_table, state->code_length_count);
+        const int32_t symbol = huffman_decode(reader, code_length_table);
         if (symbol < 0) return false;
         if (symbol < 16) {
             lengths[produced++] = static_cast<uint8_t>(symbol);
@@ -439,6 +523,8 @@ static bool inflate_dynamic_tables(InflateState *state) {
     state->literal_count = huffman_build(state->literal_table, lengths, static_cast<int32_t>(literal_lengths));
     state->distance_count =
         huffman_build(state->distance_table, lengths + literal_lengths, static_cast<int32_t>(distance_lengths));
+    huffman_prepare_steps(&state->literal_steps, state->literal_table, state->literal_count);
+    huffman_prepare_steps(&state->distance_steps, state->distance_table, state->distance_count);
     return true;
 }
 
@@ -463,12 +549,13 @@ static bool inflate_deflate_stream(const uint8_t *input, int32_t input_length, u
         if (type == 0) {
             block_ok = inflate_stored_block(state);
         } else if (type == 1) {
-            block_ok = inflate_block(state, fixed_tables.literal, fixed_tables.literal_count, fixed_tables.distance,
-                                     fixed_tables.distance_count);
+            block_ok = inflate_block(
+                state, {fixed_tables.literal, fixed_tables.literal_count, &fixed_tables.literal_steps},
+                {fixed_tables.distance, fixed_tables.distance_count, &fixed_tables.distance_steps});
         } else if (type == 2) {
             block_ok = inflate_dynamic_tables(state) &&
-                       inflate_block(state, state->literal_table, state->literal_count, state->distance_table,
-                                     state->distance_count);
+                       inflate_block(state, {state->literal_table, state->literal_count, &state->literal_steps},
+                                     {state->distance_table, state->distance_count, &state->distance_steps});
         }
         if (!block_ok) break;
         if (header & 1) {
@@ -483,9 +570,45 @@ static bool inflate_deflate_stream(const uint8_t *input, int32_t input_length, u
 
 // ---------------------------------------------------------------------------
 // Scanline filters. dst receives the reconstructed row; src holds the
-// filtered bytes and is either dst itself or lies after it, so a byte of src
-// is always read before a write could reach it. prior is the reconstructed
-// row above, or null for the first row (a row of zeros).
+// filtered bytes and is either dst itself or lies after it, so a byte of
+// src is always read before a write could reach it. prior is the
+// reconstructed row above, or null for the first row (a row of zeros). Rows
+// hold whole pixels: n is a multiple of BPP.
+
+typedef uint8_t Lanes16 __attribute__((vector_size(16)));
+
+static PNG_INLINE Lanes16 load16(const uint8_t *p) {
+    Lanes16 v;
+    std::memcpy(&v, p, 16);
+    return v;
+}
+
+static PNG_INLINE void store16(uint8_t *p, Lanes16 v) {
+    std::memcpy(p, &v, 16);
+}
+
+// Lane i takes lane i - S (zero below S), or lane i + S (zero above).
+template <int S, size_t... I>
+static PNG_INLINE Lanes16 lanes_up(Lanes16 v, std::index_sequence<I...>) {
+    const Lanes16 zero = {};
+    return __builtin_shufflevector(v, zero, (I >= S ? I - S : 16)...);
+}
+
+template <int S, size_t... I>
+static PNG_INLINE Lanes16 lanes_down(Lanes16 v, std::index_sequence<I...>) {
+    const Lanes16 zero = {};
+    return __builtin_shufflevector(v, zero, (I + S < 16 ? I + S : 16)...);
+}
+
+template <int S>
+static PNG_INLINE Lanes16 lanes_up(Lanes16 v) {
+    return lanes_up<S>(v, std::make_index_sequence<16>());
+}
+
+template <int S>
+static PNG_INLINE Lanes16 lanes_down(Lanes16 v) {
+    return lanes_down<S>(v, std::make_index_sequence<16>());
+}
 
 static PNG_INLINE uint8_t paeth_predictor(int a, int b, int c) {
     const int pa = std::abs(b - c);
@@ -495,73 +618,200 @@ static PNG_INLINE uint8_t paeth_predictor(int a, int b, int c) {
     return static_cast<uint8_t>(pb <= pc ? b : c);
 }
 
+static void unfilter_up(uint8_t *dst, const uint8_t *src, const uint8_t *prior, size_t n) {
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) store16(dst + i, load16(src + i) + load16(prior + i));
+    for (; i < n; ++i) dst[i] = static_cast<uint8_t>(src[i] + prior[i]);
+}
+
+// The last pixel of a group of sixteen bytes in every position.
+template <int BPP, size_t... I>
+static PNG_INLINE Lanes16 spread_last_pixel(Lanes16 v, std::index_sequence<I...>) {
+    return __builtin_shufflevector(v, v, (16 - BPP + I % BPP)...);
+}
+
+// Sub is a running sum per channel. Sixteen bytes (twelve for three bytes a
+// pixel) are summed in log steps, apart from the pixel before them, which is
+// added last so that only that addition waits for the previous group.
+template <int BPP>
+static void unfilter_sub(uint8_t *dst, const uint8_t *src, size_t n) {
+    Lanes16 last = {};
+    size_t i = 0;
+    if constexpr (BPP == 3) {
+        // No cheap three-byte spread: the previous pixel enters lanes 0-2
+        // before the sums carry it along.
+        const Lanes16 low3 = {0xFF, 0xFF, 0xFF};
+        for (; i + 16 <= n; i += 12) {
+            Lanes16 x = load16(src + i) + last;
+            x += lanes_up<3>(x);
+            x += lanes_up<6>(x);
+            std::memcpy(dst + i, &x, 12);
+            last = lanes_down<9>(x) & low3;
+        }
+    } else {
+        for (; i + 16 <= n; i += 16) {
+            Lanes16 x = load16(src + i);
+            x += lanes_up<BPP>(x);
+            x += lanes_up<2 * BPP>(x);
+            if constexpr (4 * BPP < 16) x += lanes_up<4 * BPP>(x);
+            if constexpr (8 * BPP < 16) x += lanes_up<8 * BPP>(x);
+            x += last;
+            store16(dst + i, x);
+            last = spread_last_pixel<BPP>(x, std::make_index_sequence<16>());
+        }
+    }
+    for (; i < n && i < BPP; ++i) dst[i] = src[i];
+    for (; i < n; ++i) dst[i] = static_cast<uint8_t>(src[i] + dst[i - BPP]);
+}
+
+#if defined(__SSE2__)
+// One pixel of three or four bytes in the low lanes. Three-byte pixels are
+// read as four bytes (the byte after a row is still inside the block) and
+// written as three, so the next pixel's bytes stay unread until their turn.
+template <int BPP>
+static PNG_INLINE __m128i load_pixel(const uint8_t *p) {
+    uint32_t value;
+    std::memcpy(&value, p, 4);
+    return _mm_cvtsi32_si128(static_cast<int>(value));
+}
+
+template <int BPP>
+static PNG_INLINE void store_pixel(uint8_t *p, __m128i v) {
+    const uint32_t value = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
+    std::memcpy(p, &value, BPP);
+}
+
+template <int BPP>
+static void unfilter_average_pixels(uint8_t *dst, const uint8_t *src, const uint8_t *prior, size_t n) {
+    const __m128i one = _mm_set1_epi8(1);
+    __m128i a = _mm_setzero_si128();
+    for (size_t i = 0; i < n; i += BPP) {
+        const __m128i b = prior ? load_pixel<BPP>(prior + i) : _mm_setzero_si128();
+        // The rounded-up average less the rounding gives (a + b) >> 1.
+        const __m128i average = _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
+        a = _mm_add_epi8(load_pixel<BPP>(src + i), average);
+        store_pixel<BPP>(dst + i, a);
+    }
+}
+
+static PNG_INLINE __m128i select16(__m128i mask, __m128i when_set, __m128i otherwise) {
+    return _mm_or_si128(_mm_and_si128(mask, when_set), _mm_andnot_si128(mask, otherwise));
+}
+
+static PNG_INLINE __m128i abs16(__m128i v) {
+    return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+}
+
+template <int BPP>
+static void unfilter_paeth_pixels(uint8_t *dst, const uint8_t *src, const uint8_t *prior, size_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a = zero;  // left, upper left: 16-bit lanes
+    __m128i c = zero;
+    for (size_t i = 0; i < n; i += BPP) {
+        const __m128i b = _mm_unpacklo_epi8(load_pixel<BPP>(prior + i), zero);
+        const __m128i b_less_c = _mm_sub_epi16(b, c);
+        const __m128i a_less_c = _mm_sub_epi16(a, c);
+        const __m128i pa = abs16(b_less_c);
+        const __m128i pb = abs16(a_less_c);
+        const __m128i pc = abs16(_mm_add_epi16(b_less_c, a_less_c));
+        // Ties go to a, then b.
+        const __m128i take_b = _mm_cmpgt_epi16(pa, pb);
+        const __m128i nearer = select16(take_b, b, a);
+        const __m128i take_c = _mm_cmpgt_epi16(_mm_min_epi16(pa, pb), pc);
+        const __m128i predicted = select16(take_c, c, nearer);
+        const __m128i pixel = _mm_add_epi8(load_pixel<BPP>(src + i), _mm_packus_epi16(predicted, predicted));
+        store_pixel<BPP>(dst + i, pixel);
+        a = _mm_unpacklo_epi8(pixel, zero);
+        c = b;
+    }
+}
+#endif
+
+template <int BPP>
+static void unfilter_average(uint8_t *dst, const uint8_t *src, const uint8_t *prior, size_t n) {
+#if defined(__SSE2__)
+    if constexpr (BPP >= 3) {
+        unfilter_average_pixels<BPP>(dst, src, prior, n);
+        return;
+    }
+#endif
+    if (!prior) {
+        for (size_t i = 0; i < n && i < BPP; ++i) dst[i] = src[i];
+        for (size_t i = BPP; i < n; ++i) dst[i] = static_cast<uint8_t>(src[i] + (dst[i - BPP] >> 1));
+        return;
+    }
+    for (size_t i = 0; i < n && i < BPP; ++i) dst[i] = static_cast<uint8_t>(src[i] + (prior[i] >> 1));
+    for (size_t i = BPP; i < n; ++i) dst[i] = static_cast<uint8_t>(src[i] + ((dst[i - BPP] + prior[i]) >> 1));
+}
+
+template <int BPP>
+static void unfilter_paeth(uint8_t *dst, const uint8_t *src, const uint8_t *prior, size_t n) {
+#if defined(__SSE2__)
+    if constexpr (BPP >= 3) {
+        unfilter_paeth_pixels<BPP>(dst, src, prior, n);
+        return;
+    }
+#endif
+    for (size_t i = 0; i < n && i < BPP; ++i) dst[i] = static_cast<uint8_t>(src[i] + prior[i]);
+    for (size_t i = BPP; i < n; ++i)
+        dst[i] = static_cast<uint8_t>(src[i] + paeth_predictor(dst[i - BPP], prior[i], prior[i - BPP]));
+}
+
 template <int BPP>
 static void unfilter_row(int filter, uint8_t *dst, const uint8_t *src, const uint8_t *prior, size_t n) {
-    if (!prior) {
-        if (filter == 2) filter = 0;
-        if (filter == 4) filter = 1;
-    }
+    // Above the first row everything is zero: Up keeps the bytes and Paeth
+    // predicts from the left.
+    if (!prior && filter == 2) filter = 0;
+    if (!prior && filter == 4) filter = 1;
     switch (filter) {
     case 0:
         if (dst != src) std::memmove(dst, src, n);
         break;
-    case 1:
-        for (size_t i = 0; i < n && i < BPP; ++i) dst[i] = src[i];
-        for (size_t i = BPP; i < n; ++i) dst[i] = static_cast<uint8_t>(src[i] + dst[i - BPP]);
-        break;
-    case 2:
-        for (size_t i = 0; i < n; ++i) dst[i] = static_cast<uint8_t>(src[i] + prior[i]);
-        break;
-    case 3:
-        if (!prior) {
-            for (size_t i = 0; i < n && i < BPP; ++i) dst[i] = src[i];
-            for (size_t i = BPP; i < n; ++i) dst[i] = static_cast<uint8_t>(src[i] + (dst[i - BPP] >> 1));
-        } else {
-            for (size_t i = 0; i < n && i < BPP; ++i) dst[i] = static_cast<uint8_t>(src[i] + (prior[i] >> 1));
-            for (size_t i = BPP; i < n; ++i)
-                dst[i] = static_cast<uint8_t>(src[i] + ((dst[i - BPP] + prior[i]) >> 1));
-        }
-        break;
-    case 4:
-        for (size_t i = 0; i < n && i < BPP; ++i) dst[i] = static_cast<uint8_t>(src[i] + prior[i]);
-        for (size_t i = BPP; i < n; ++i)
-            dst[i] = static_cast<uint8_t>(src[i] + paeth_predictor(dst[i - BPP], prior[i], prior[i - BPP]));
-        break;
+    case 1: unfilter_sub<BPP>(dst, src, n); break;
+    case 2: unfilter_up(dst, src, prior, n); break;
+    case 3: unfilter_average<BPP>(dst, src, prior, n); break;
+    case 4: unfilter_paeth<BPP>(dst, src, prior, n); break;
     }
 }
 
 // ---------------------------------------------------------------------------
 // Expansion to RGBA. Each writes the row's pixels from out while reading
 // raw further on in the same block; a pixel is read before it is written.
+// A pixel is read as four bytes: past the last pixel of a row lies the next
+// row's filter byte, or for the last row the block's unused end.
 
-static void expand_grey_row(PngPixel *out, const uint8_t *raw, size_t width) {
-    for (size_t x = 0; x < width; ++x) out[x] = PngPixel{raw[x], raw[x], raw[x], 255};
+static void expand_grey_row(uint8_t *out, const uint8_t *raw, size_t width) {
+    for (size_t x = 0; x < width; ++x) store_le32(out + 4 * x, raw[x] * 0x010101u | 0xFF000000u);
 }
 
-static void expand_grey_alpha_row(PngPixel *out, const uint8_t *raw, size_t width) {
+static void expand_grey_alpha_row(uint8_t *out, const uint8_t *raw, size_t width) {
     for (size_t x = 0; x < width; ++x) {
-        const uint8_t grey = raw[2 * x];
-        const uint8_t alpha = raw[2 * x + 1];
-        out[x] = PngPixel{grey, grey, grey, alpha};
+        const uint32_t grey = raw[2 * x];
+        store_le32(out + 4 * x, grey * 0x010101u | static_cast<uint32_t>(raw[2 * x + 1]) << 24);
     }
 }
 
-static void expand_rgb_row(PngPixel *out, const uint8_t *raw, size_t width) {
-    for (size_t x = 0; x < width; ++x) {
-        const PngPixel pixel = {raw[3 * x], raw[3 * x + 1], raw[3 * x + 2], 255};
-        out[x] = pixel;
-    }
+static void expand_rgb_row(uint8_t *out, const uint8_t *raw, size_t width) {
+    for (size_t x = 0; x < width; ++x) store_le32(out + 4 * x, load_le32(raw + 3 * x) | 0xFF000000u);
 }
 
-// Palette entries as little-endian RGBA words; returns the largest index.
-static uint32_t expand_palette_row(uint8_t *out, const uint8_t *raw, size_t width, const uint32_t *palette) {
-    uint32_t largest = 0;
-    for (size_t x = 0; x < width; ++x) {
-        const uint32_t index = raw[x];
-        largest = index > largest ? index : largest;
-        store_le32(out + 4 * x, palette[index]);
+// The largest byte of a row.
+static uint8_t row_largest(const uint8_t *raw, size_t n) {
+    Lanes16 largest = {};
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const Lanes16 v = load16(raw + i);
+        largest = v > largest ? v : largest;
     }
-    return largest;
+    uint8_t result = 0;
+    for (int lane = 0; lane < 16; ++lane) result = largest[lane] > result ? largest[lane] : result;
+    for (; i < n; ++i) result = raw[i] > result ? raw[i] : result;
+    return result;
+}
+
+// Palette entries as little-endian RGBA words.
+static void expand_palette_row(uint8_t *out, const uint8_t *raw, size_t width, const uint32_t *palette) {
+    for (size_t x = 0; x < width; ++x) store_le32(out + 4 * x, palette[raw[x]]);
 }
 
 // ---------------------------------------------------------------------------
@@ -627,17 +877,17 @@ static bool png_unfilter_and_expand(uint8_t *block, uint8_t *raw, int32_t width,
         // The row above is no longer needed as a prior: expand it.
         const uint8_t *done = raw + static_cast<size_t>(y - 1) * stride + 1;
         uint8_t *out = block + static_cast<size_t>(y - 1) * pitch;
-        PngPixel *out_pixels = reinterpret_cast<PngPixel *>(out);
         const size_t count = static_cast<size_t>(width);
         if (palette) {
-            const uint32_t largest = expand_palette_row(out, done, count, palette->colours);
+            const uint32_t largest = row_largest(done, count);
             largest_index = largest > largest_index ? largest : largest_index;
+            expand_palette_row(out, done, count, palette->colours);
         } else if (bytes_per_pixel == 1) {
-            expand_grey_row(out_pixels, done, count);
+            expand_grey_row(out, done, count);
         } else if (bytes_per_pixel == 2) {
-            expand_grey_alpha_row(out_pixels, done, count);
+            expand_grey_alpha_row(out, done, count);
         } else {
-            expand_rgb_row(out_pixels, done, count);
+            expand_rgb_row(out, done, count);
         }
     }
     // An index past the palette would have no colour.
