@@ -187,15 +187,10 @@ static PNG_INLINE uint32_t reverse_bits(uint32_t x) {
     return __builtin_bswap32(x);
 }
 
-// The last entry not greater than the key: a binary search without
-// data-dependent branches. Each step compares with the entry half-way into
-// the range left. The first four steps choose among their prepared pivots,
-// all read up front, so only the later steps wait for memory. The caller
-// checks that the table has entries and that the result is not above the
-// key.
 // One value when the key is at or above the pivot, else the other, chosen
 // by a conditional move: the outcome follows the input's bits, which no
-// branch predictor can guess.
+// branch predictor can guess, and compilers turn chains of such choices
+// into branches.
 static PNG_INLINE uint32_t pick(uint32_t key, uint32_t pivot, uint32_t at_or_above, uint32_t below) {
 #if defined(__x86_64__) || defined(__i386__)
     __asm__("cmpl %[pivot], %[key]\n\tcmovael %[at_or_above], %[below]"
@@ -208,6 +203,12 @@ static PNG_INLINE uint32_t pick(uint32_t key, uint32_t pivot, uint32_t at_or_abo
 #endif
 }
 
+// The last entry not greater than the key: a binary search without
+// data-dependent branches. Each step compares with the entry half-way into
+// the range left. The first four steps choose among their prepared pivots,
+// all read up front, so only the later steps wait for memory. The caller
+// checks that the table has entries and that the result is not above the
+// key.
 static PNG_INLINE uint32_t huffman_search(const HuffmanTable &table, uint32_t key) {
     uint32_t n = static_cast<uint32_t>(table.count);
     uint32_t base = 0;
@@ -233,7 +234,7 @@ static PNG_INLINE uint32_t huffman_search(const HuffmanTable &table, uint32_t ke
     const uint32_t *entries = table.entries;
     while (n > 1) {
         const uint32_t half = n >> 1;
-        base = pick(key, entries[base + half], base + half, base);
+        base = entries[base + half] <= key ? base + half : base;
         n -= half;
     }
     return entries[base];
