@@ -1,0 +1,42 @@
+#include "resources/texture.h"
+
+#include "app/app.h"
+#include "app/video.h"
+#include "resources/archive.h"
+#include "resources/png.h"
+
+#include <cstdlib>
+
+// Masks that make SDL read each pixel's bytes as red, green, blue, alpha.
+#if SDL_BYTEORDER == SDL_BIG_ENDIAN
+static constexpr Uint32 RED_MASK = 0xFF000000, GREEN_MASK = 0x00FF0000, BLUE_MASK = 0x0000FF00, ALPHA_MASK = 0x000000FF;
+#else
+static constexpr Uint32 RED_MASK = 0x000000FF, GREEN_MASK = 0x0000FF00, BLUE_MASK = 0x00FF0000, ALPHA_MASK = 0xFF000000;
+#endif
+
+SDL_Texture *quob_load_png_as_SDLtexture(const char *path) {
+    if (!archive_exists(path)) {
+        app_log("quob_load_png_as_SDLtexture > filename doesn't exist: %s", path);
+        return nullptr;
+    }
+    int32_t length = 0;
+    uint8_t *file = archive_read_file(path, &length);
+    if (!file) return nullptr;
+    const PngImage image = png_load_from_memory(file, length);
+    std::free(file);
+    if (!image.pixels) return nullptr;
+
+    // The surface borrows the decoded pixels; the texture copies them.
+    SDL_Surface *surface = SDL_CreateRGBSurfaceFrom(image.pixels, image.width, image.height, 32, image.width * 4,
+                                                    RED_MASK, GREEN_MASK, BLUE_MASK, ALPHA_MASK);
+    if (!surface) {
+        app_log("quob_load_png_as_SDLtexture > SDL_CreateRGBSurfaceFrom Error: %s", SDL_GetError());
+        std::free(image.pixels);
+        return nullptr;
+    }
+    SDL_Texture *texture = SDL_CreateTextureFromSurface(renderer, surface);
+    if (!texture) app_log("quob_load_bmp_as_SDLtexture > SDL_CreateTextureFromSurface Error: %s", SDL_GetError());
+    SDL_FreeSurface(surface);
+    std::free(image.pixels);
+    return texture;
+}
