@@ -3,6 +3,7 @@
 #include "app/main_loop.h"
 #include "app/pause_menu.h"
 #include "app/settings.h"
+#include "app/sprite_sheets.h"
 #include "app/video.h"
 #include "level/cutscene.h"
 #include "support/test_support.h"
@@ -124,6 +125,26 @@ TEST_F(MainLoopTest, AWindowCloseEndsTheLoopBeforeDrawingOrWaiting) {
     push_window_close();
     EXPECT_FALSE(frame_after(16));
     EXPECT_TRUE(delays.empty());
+}
+
+TEST_F(MainLoopTest, LoadsTheSpriteSheetsOnceAtTheStart) {
+    const std::vector<uint8_t> pixel = {255, 0, 0, 255};
+    const std::vector<uint8_t> png = dataio_encode_png(pixel.data(), 1, 1);
+    TempDir dir;
+    // Without the doodad sheet the boss sheet is not even tried.
+    mount_test_archive(dir.file("sheets.zip"), {{"img/ui.png", png}, {"img/boss.png", png}});
+    main_loop_start();
+    EXPECT_NE(ui_texture, nullptr);
+    EXPECT_EQ(enemies_texture, nullptr);
+    EXPECT_EQ(doodads_texture, nullptr);
+    EXPECT_EQ(boss_texture, nullptr);
+
+    mount_test_archive(dir.file("all.zip"), {{"img/doodads.png", png}, {"img/boss.png", png}});
+    main_loop_start();
+    EXPECT_EQ(ui_texture, nullptr);
+    EXPECT_NE(doodads_texture, nullptr);
+    EXPECT_NE(boss_texture, nullptr);
+    unmount_test_archives();
 }
 
 uint32_t closing_ticks() {

@@ -2,6 +2,7 @@
 
 #include "app/input.h"
 #include "app/pause_menu.h"
+#include "app/sprite_sheets.h"
 #include "app/video.h"
 #include "level/cutscene.h"
 
@@ -28,6 +29,7 @@ static void clear_canvas() {
 
 void main_loop_start() {
     previous_ticks = frame_clock.ticks();
+    sprite_sheets_load();
 }
 
 static void play_step() {

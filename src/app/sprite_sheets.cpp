@@ -1,0 +1,21 @@
+#include "app/sprite_sheets.h"
+
+#include "resources/texture.h"
+
+SDL_Texture *ui_texture = nullptr;
+SDL_Texture *enemies_texture = nullptr;
+SDL_Texture *effects_texture = nullptr;
+SDL_Texture *pickups_texture = nullptr;
+SDL_Texture *projectiles_texture = nullptr;
+SDL_Texture *doodads_texture = nullptr;
+SDL_Texture *boss_texture = nullptr;
+
+void sprite_sheets_load() {
+    ui_texture = quob_load_png_as_SDLtexture("img/ui.png");
+    enemies_texture = quob_load_png_as_SDLtexture("img/enemies.png");
+    effects_texture = quob_load_png_as_SDLtexture("img/effects.png");
+    pickups_texture = quob_load_png_as_SDLtexture("img/pickups.png");
+    projectiles_texture = quob_load_png_as_SDLtexture("img/projectiles.png");
+    doodads_texture = quob_load_png_as_SDLtexture("img/doodads.png");
+    if (doodads_texture) boss_texture = quob_load_png_as_SDLtexture("img/boss.png");
+}
