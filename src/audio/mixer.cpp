@@ -84,7 +84,7 @@ MixerContext *mixer_create(int32_t pool_size) {
     desired.samples = MIXER_DEVICE_FRAMES;
     desired.callback = audio_device_callback;
     desired.userdata = context;
-    // Without an obtained spec SDL converts to exactly this format.
+    // Without an obtained format SDL converts to exactly this one.
     if (SDL_OpenAudio(&desired, nullptr) < 0) {
         SDL_DestroyMutex(context->mutex);
         std::free(block);
