@@ -65,6 +65,17 @@ void mount_test_archive(const std::string &zip_path, const std::vector<ArchiveEn
     ASSERT_NE(PHYSFS_mount(zip_path.c_str(), nullptr, 1), 0) << PHYSFS_getLastErrorCode();
 }
 
+void push_test_event(Uint32 type, int code) {
+    SDL_Event event = {};
+    event.type = type;
+    if (type == SDL_KEYDOWN || type == SDL_KEYUP) event.key.keysym.sym = code;
+    if (type == SDL_CONTROLLERBUTTONDOWN || type == SDL_CONTROLLERBUTTONUP) {
+        event.cbutton.button = static_cast<Uint8>(code);
+    }
+    if (type == SDL_WINDOWEVENT) event.window.event = static_cast<Uint8>(code);
+    SDL_PushEvent(&event);
+}
+
 static void read_available(int fd, std::string *into, bool *open) {
     char buffer[4096];
     const ssize_t got = read(fd, buffer, sizeof buffer);

@@ -3,6 +3,8 @@
 
 #include "dataio/dataio.h"
 
+#include <SDL.h>
+
 #include <string>
 #include <vector>
 
@@ -24,6 +26,10 @@ bool path_exists(const std::string &path);
 // PhysFS search path (PhysFS is started when needed).
 void mount_test_archive(const std::string &zip_path, const std::vector<ArchiveEntry> &entries);
 void unmount_test_archives();
+
+// Queues an SDL event: a key (code = key symbol), a controller button
+// (code = button), a window event (code = its kind) or any other type.
+void push_test_event(Uint32 type, int code = 0);
 
 struct ProcessResult {
     int exit_status = -1;   // -1 when killed by a signal or timed out
