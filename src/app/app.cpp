@@ -28,17 +28,15 @@ static const char SAVE_FILE_NAME[] = "numbral.save";
     std::exit(1);
 }
 
-// Appends a separator and a name; false when the result would not fit.
-static bool path_append(char *path, const char *name) {
+// Appends a separator and a name, bounded by the buffer.
+static void path_append(char *path, const char *name) {
     const size_t length = std::strlen(path);
-    const int written = std::snprintf(path + length, APP_PATH_CAPACITY - length, "%c%s",
-                                      platform_path_separator, name);
-    return written >= 0 && length + static_cast<size_t>(written) < APP_PATH_CAPACITY;
+    std::snprintf(path + length, APP_PATH_CAPACITY - length, "%c%s", platform_path_separator, name);
 }
 
-static bool path_join(char *out, const char *folder, const char *name) {
+static void path_join(char *out, const char *folder, const char *name) {
     std::snprintf(out, APP_PATH_CAPACITY, "%s", folder);
-    return path_append(out, name);
+    path_append(out, name);
 }
 
 // Builds the save folder path, creating each missing level in turn.
@@ -49,13 +47,11 @@ static void build_folder_path() {
     }
     // A folder path too long for its files would name the wrong files, so
     // it is refused before anything is created.
-    char longest_file[APP_PATH_CAPACITY];
-    bool fits = std::strlen(plan.base) < APP_PATH_CAPACITY;
-    if (fits) std::snprintf(app_folder_path, APP_PATH_CAPACITY, "%s", plan.base);
-    for (int i = 0; fits && i < plan.part_count; ++i) fits = path_append(app_folder_path, plan.parts[i]);
-    fits = fits && path_join(longest_file, app_folder_path, SAVE_FILE_NAME);
-    if (!fits) exit_with_message("Cannot open log file. Be sure that this game has write rights. Now exiting.\n");
-
+    size_t longest_file = std::strlen(plan.base) + 1 + std::strlen(SAVE_FILE_NAME);
+    for (int i = 0; i < plan.part_count; ++i) longest_file += 1 + std::strlen(plan.parts[i]);
+    if (longest_file >= APP_PATH_CAPACITY) {
+        exit_with_message("Cannot open log file. Be sure that this game has write rights. Now exiting.\n");
+    }
     std::snprintf(app_folder_path, APP_PATH_CAPACITY, "%s", plan.base);
     for (int i = 0; i < plan.part_count; ++i) {
         path_append(app_folder_path, plan.parts[i]);

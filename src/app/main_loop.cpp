@@ -49,11 +49,9 @@ static bool mode_step() {
         // The pause key does nothing during cutscenes.
         controls.pause_requested = false;
         clear_canvas();
-        if (cutscene_active || paused) return false;
-    } else if (paused) {
-        if (cutscene_active || paused) return false;
+        return !cutscene_active && !paused;
     }
-    return true;
+    return !paused;
 }
 
 bool main_loop_frame() {

@@ -81,12 +81,18 @@ AudioBankEntry *audio_music_entry(MusicId id) {
     std::exit(1);
 }
 
-LoadedSound *audio_LoadSound(LoadedSound *sound, const char *path) {
-    if (!archive_exists(path)) fail_missing_file(path);
+// Reads a file known to exist and decodes it; a file that does not decode
+// leaves the record all zero.
+static void decode_archive_file(const char *path, LoadedSound *sound) {
     int32_t length = 0;
     uint8_t *bytes = archive_read_file(path, &length);
     sound_load_ogg_memory(bytes, length, sound);
     std::free(bytes);
+}
+
+LoadedSound *audio_LoadSound(LoadedSound *sound, const char *path) {
+    if (!archive_exists(path)) fail_missing_file(path);
+    decode_archive_file(path, sound);
     return sound;
 }
 
@@ -104,10 +110,7 @@ static int load_scheduled_files(void *argument) {
         const int32_t taken = load->next.fetch_add(1, std::memory_order_relaxed);
         if (taken >= AUDIO_BANK_SIZE) return 0;
         AudioBankEntry &entry = audio_bank[load->schedule[taken]];
-        int32_t length = 0;
-        uint8_t *bytes = archive_read_file(entry.path, &length);
-        sound_load_ogg_memory(bytes, length, &entry.sound);
-        std::free(bytes);
+        decode_archive_file(entry.path, &entry.sound);
     }
 }
 
