@@ -396,6 +396,23 @@ static bool picture_ready(ArtReader *r) {
     return true;
 }
 
+// Reads the grid below a placement's header line and, when the header and
+// the grid are good, hands it to place with the reader back on the header,
+// so messages about the placement name that line. Reading goes on after the
+// grid either way; true when the grid was handed on.
+template <typename Place>
+static bool place_grid(ArtReader *r, bool header_ok, Place place) {
+    const size_t header = r->index;
+    Image grid;
+    const bool read = read_grid(r, &grid);
+    if (!header_ok || !read) return false;
+    const size_t end = r->index;
+    r->index = header;
+    place(grid);
+    r->index = end;
+    return true;
+}
+
 static void directive_frame(ArtReader *r, const std::vector<std::string> &words) {
     std::vector<int> frames = {r->next_frame};
     bool ok = true;
@@ -405,50 +422,34 @@ static void directive_frame(ArtReader *r, const std::vector<std::string> &words)
     } else if (words.size() == 2) {
         ok = read_frames(r, words[1], &frames);
     }
-    ok = ok && picture_ready(r);
-    const size_t header = r->index;
-    Image grid;
-    const bool read = read_grid(r, &grid);
-    if (!ok || !read) return;
-    const size_t end = r->index;
-    r->index = header;  // messages about the placement name the header line
-    for (size_t k = 0; k < frames.size() && ok; ++k) {
-        const int i = frames[k];
-        FrameRect rect;
-        ok = frame_rect(r, i, &rect) && claim_frame(r, rect, i);
-        if (ok && (grid.width != rect.w || grid.height != rect.h)) {
-            r->error("the frame is " + std::to_string(grid.width) + " x " + std::to_string(grid.height) +
-                     " pixels; it must be " + std::to_string(rect.w) + " x " + std::to_string(rect.h));
-            ok = false;
+    const auto place = [&](const Image &grid) {
+        for (const int i : frames) {
+            FrameRect rect;
+            if (!frame_rect(r, i, &rect) || !claim_frame(r, rect, i)) return;
+            if (grid.width != rect.w || grid.height != rect.h) {
+                r->error("the frame is " + std::to_string(grid.width) + " x " + std::to_string(grid.height) +
+                         " pixels; it must be " + std::to_string(rect.w) + " x " + std::to_string(rect.h));
+                return;
+            }
+            image_copy(&r->out->image, grid, rect.x, rect.y);
         }
-        if (ok) image_copy(&r->out->image, grid, rect.x, rect.y);
-    }
-    r->index = end;
-    r->next_frame = *std::max_element(frames.begin(), frames.end()) + 1;
+    };
+    if (place_grid(r, ok && picture_ready(r), place)) r->next_frame = *std::max_element(frames.begin(), frames.end()) + 1;
 }
 
 static void directive_at(ArtReader *r, const std::vector<std::string> &words) {
     int32_t x = 0, y = 0;
     const bool header_ok = words.size() == 3 && read_int(r, words[1], "x", &x) && read_int(r, words[2], "y", &y);
     if (words.size() != 3) r->error("write it as: at X Y");
-    const bool ready = header_ok && picture_ready(r);
-    const size_t header = r->index;
-    Image grid;
-    const bool read = read_grid(r, &grid);
-    if (!ready || !read) return;
-    const size_t saved = r->index;
-    r->index = header;  // messages about the placement name the header line
-    if (!grow_to_hold(r, static_cast<int64_t>(x) + grid.width, static_cast<int64_t>(y) + grid.height)) {
-        r->index = saved;
-        return;
-    }
-    if (x < 0 || y < 0 || x + grid.width > r->out->image.width || y + grid.height > r->out->image.height) {
-        r->error("the grid lies outside the sheet (" + std::to_string(r->out->image.width) + " x " +
-                 std::to_string(r->out->image.height) + ")");
-    } else {
-        image_copy(&r->out->image, grid, x, y);
-    }
-    r->index = saved;
+    place_grid(r, header_ok && picture_ready(r), [&](const Image &grid) {
+        if (!grow_to_hold(r, static_cast<int64_t>(x) + grid.width, static_cast<int64_t>(y) + grid.height)) return;
+        if (x < 0 || y < 0 || x + grid.width > r->out->image.width || y + grid.height > r->out->image.height) {
+            r->error("the grid lies outside the sheet (" + std::to_string(r->out->image.width) + " x " +
+                     std::to_string(r->out->image.height) + ")");
+        } else {
+            image_copy(&r->out->image, grid, x, y);
+        }
+    });
 }
 
 static void directive_glyphs(ArtReader *r) {

@@ -120,13 +120,3 @@ bool sound_is_known(const std::string &name) {
     }
     return false;
 }
-
-static const DoodadShape DOODAD_SHAPES[10] = {
-    {6, 2, 1}, {22, 18, 3}, {9, 5, 4}, {15, 13, 1}, {26, 14, 1},
-    {33, 12, 1}, {6, 6, 1}, {11, 6, 1}, {12, 12, 1}, {12, 6, 1},
-};
-
-const DoodadShape &doodad_shape(int type) {
-    static const DoodadShape none = {0, 0, 0};
-    return type >= 0 && type < 10 ? DOODAD_SHAPES[type] : none;
-}

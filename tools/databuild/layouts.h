@@ -51,9 +51,3 @@ constexpr int MAX_TRIGGERS = 10;
 constexpr int MAX_SAVEPOINTS = 6;
 constexpr int MAX_PICKUPS = 5;
 constexpr int MAX_TITLE = 50;
-
-// Doodad sprite sizes by type 0..9.
-struct DoodadShape {
-    int width, height, frames;
-};
-const DoodadShape &doodad_shape(int type);

@@ -414,27 +414,37 @@ static void read_level_line(const LineReader &r, const Fields &f, LevelInfo *lev
     }
 }
 
-bool level_read(const std::string &path, int number, LevelInfo *out) {
-    const int errors_before = diagnostics.errors;
+// Reads a description line by line: notes for people ('#') and lines of
+// only colons, which the game skips, are left out; every other line is kept
+// for the archive and handed to read_line unless it has more fields than the
+// game reads.
+template <typename ReadLine>
+static bool read_description(const std::string &path, std::vector<std::string> *lines, ReadLine read_line) {
     SourceFile source;
-    *out = LevelInfo{};
-    out->number = number;
-    out->path = path;
     if (!source_read(path, &source)) return false;
     for (const SourceLine &line : source.lines) {
-        if (line.text[0] == '#') continue;  // notes for people; the game never sees them
+        if (line.text[0] == '#') continue;
         LineReader r{path, line.number};
         Fields fields;
         split_fields(line.text, &fields);
-        if (fields.count == 0) continue;  // only colons: the game skips it too
-        out->lines.push_back(line.text);
+        if (fields.count == 0) continue;
+        lines->push_back(line.text);
         if (fields.overflow) {
             r.error("this line has more than " + std::to_string(TEXT_MAX_FIELDS) + " fields; the game reads only the first 10");
             continue;
         }
-        read_level_line(r, fields, out);
+        read_line(r, fields);
     }
-    return diagnostics.errors == errors_before;
+    return true;
+}
+
+bool level_read(const std::string &path, int number, LevelInfo *out) {
+    const int errors_before = diagnostics.errors;
+    *out = LevelInfo{};
+    out->number = number;
+    out->path = path;
+    const auto read_line = [out](const LineReader &r, const Fields &f) { read_level_line(r, f, out); };
+    return read_description(path, &out->lines, read_line) && diagnostics.errors == errors_before;
 }
 
 static void check_capacity(const std::string &path, int count, int capacity, const char *what) {
@@ -560,62 +570,53 @@ bool level_check(LevelInfo *level, const TileMap *map, const ContentIndex &index
 
 // --------------------------------------------------------------- cutscenes
 
+static void read_cutscene_line(const LineReader &r, const Fields &f, CutsceneInfo *out) {
+    int value = 0;
+    const std::string key = f[0];
+    if (key == "frames" || key == "fps") {
+        if (!want_count(r, f, 2, 2, (key + ":n").c_str()) || !want_int(r, f, 1, "the value", &value)) return;
+        if (value < 1) {
+            r.error(quoted(key) + " must be 1 or more");
+            return;
+        }
+        if (key == "frames") {
+            out->frames = value;
+            out->frames_line = r.line;
+        }
+    } else if (key == "sound_overlay") {
+        want_count(r, f, 1, 1, "sound_overlay");
+    } else if (key == "target") {
+        const std::string kind = f[1];
+        int a = 0, b = 0;
+        if (kind == "level") {
+            if (!want_count(r, f, 4, 4, "target:level:level:entrance") || !want_int(r, f, 2, "the level", &a) ||
+                !want_int(r, f, 3, "the entrance", &b)) {
+                return;
+            }
+            out->refs.push_back({r.line, false, a, b});
+        } else if (kind == "cutscene") {
+            if (!want_count(r, f, 3, 3, "target:cutscene:number") || !want_int(r, f, 2, "the cutscene", &a)) return;
+            out->refs.push_back({r.line, true, a, -1});
+        } else if (kind == "quit") {
+            if (!want_count(r, f, 2, 2, "target:quit")) return;
+        } else {
+            r.error("a target is level, cutscene or quit, not " + quoted(kind));
+            return;
+        }
+        if (out->has_target) r.warning("a second target; the last one counts");
+        out->has_target = true;
+    } else {
+        r.error("unknown key " + quoted(key) + " (frames, fps, sound_overlay, target)");
+    }
+}
+
 bool cutscene_read(const std::string &path, int number, CutsceneInfo *out) {
     const int errors_before = diagnostics.errors;
-    SourceFile source;
     *out = CutsceneInfo{};
     out->number = number;
     out->path = path;
-    if (!source_read(path, &source)) return false;
-    for (const SourceLine &line : source.lines) {
-        if (line.text[0] == '#') continue;
-        LineReader r{path, line.number};
-        Fields f;
-        split_fields(line.text, &f);
-        if (f.count == 0) continue;
-        out->lines.push_back(line.text);
-        if (f.overflow) {
-            r.error("this line has more than " + std::to_string(TEXT_MAX_FIELDS) + " fields; the game reads only the first 10");
-            continue;
-        }
-        int value = 0;
-        const std::string key = f[0];
-        if (key == "frames" || key == "fps") {
-            if (!want_count(r, f, 2, 2, (key + ":n").c_str()) || !want_int(r, f, 1, "the value", &value)) continue;
-            if (value < 1) {
-                r.error(quoted(key) + " must be 1 or more");
-                continue;
-            }
-            if (key == "frames") {
-                out->frames = value;
-                out->frames_line = line.number;
-            }
-        } else if (key == "sound_overlay") {
-            want_count(r, f, 1, 1, "sound_overlay");
-        } else if (key == "target") {
-            const std::string kind = f[1];
-            int a = 0, b = 0;
-            if (kind == "level") {
-                if (!want_count(r, f, 4, 4, "target:level:level:entrance") || !want_int(r, f, 2, "the level", &a) ||
-                    !want_int(r, f, 3, "the entrance", &b)) {
-                    continue;
-                }
-                out->refs.push_back({line.number, false, a, b});
-            } else if (kind == "cutscene") {
-                if (!want_count(r, f, 3, 3, "target:cutscene:number") || !want_int(r, f, 2, "the cutscene", &a)) continue;
-                out->refs.push_back({line.number, true, a, -1});
-            } else if (kind == "quit") {
-                if (!want_count(r, f, 2, 2, "target:quit")) continue;
-            } else {
-                r.error("a target is level, cutscene or quit, not " + quoted(kind));
-                continue;
-            }
-            if (out->has_target) r.warning("a second target; the last one counts");
-            out->has_target = true;
-        } else {
-            r.error("unknown key " + quoted(key) + " (frames, fps, sound_overlay, target)");
-        }
-    }
+    const auto read_line = [out](const LineReader &r, const Fields &f) { read_cutscene_line(r, f, out); };
+    if (!read_description(path, &out->lines, read_line)) return false;
     if (static_cast<int>(out->lines.size()) > TEXT_MAX_LINES) {
         diag_error(path, 0, "has " + std::to_string(out->lines.size()) + " lines; the game reads at most " + std::to_string(TEXT_MAX_LINES));
     }
