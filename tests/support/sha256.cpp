@@ -12,51 +12,37 @@ static const uint32_t round_constants[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-static uint32_t rotate_right(uint32_t x, int n) {
+static uint32_t rotr(uint32_t x, int n) {
     return (x >> n) | (x << (32 - n));
 }
 
 static void compress(uint32_t state[8], const uint8_t block[64]) {
     uint32_t w[64];
     for (int i = 0; i < 16; ++i)
-        w[i] = uint32_t(block[4 * i]) << 24 | uint32_t(block[4 * i + 1]) << 16 | uint32_t(block[4 * i + 2]) << 8 |
-               block[4 * i + 3];
-    for (int i = 16; i < 64; ++i) {
-        const uint32_t s0 = rotate_right(w[i - 15], 7) ^ rotate_right(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const uint32_t s1 = rotate_right(w[i - 2], 17) ^ rotate_right(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+        w[i] = uint32_t(block[4 * i]) << 24 | uint32_t(block[4 * i + 1]) << 16 |
+               uint32_t(block[4 * i + 2]) << 8 | block[4 * i + 3];
+    for (int i = 16; i < 64; ++i)
+        w[i] = w[i - 16] + (rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3)) + w[i - 7] +
+               (rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10));
+    uint32_t v[8];  // a to h
+    std::memcpy(v, state, sizeof v);
     for (int i = 0; i < 64; ++i) {
-        const uint32_t t1 = h + (rotate_right(e, 6) ^ rotate_right(e, 11) ^ rotate_right(e, 25)) +
-                            ((e & f) ^ (~e & g)) + round_constants[i] + w[i];
-        const uint32_t t2 = (rotate_right(a, 2) ^ rotate_right(a, 13) ^ rotate_right(a, 22)) +
-                            ((a & b) ^ (a & c) ^ (b & c));
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
+        const uint32_t t1 = v[7] + (rotr(v[4], 6) ^ rotr(v[4], 11) ^ rotr(v[4], 25)) +
+                            ((v[4] & v[5]) ^ (~v[4] & v[6])) + round_constants[i] + w[i];
+        const uint32_t t2 = (rotr(v[0], 2) ^ rotr(v[0], 13) ^ rotr(v[0], 22)) +
+                            ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
+        std::memmove(v + 1, v, 7 * sizeof v[0]);
+        v[4] += t1;
+        v[0] = t1 + t2;
     }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-    state[5] += f;
-    state[6] += g;
-    state[7] += h;
+    for (int i = 0; i < 8; ++i) state[i] += v[i];
 }
 
 std::string sha256_hex(const void *data, size_t length) {
     uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     const uint8_t *bytes = static_cast<const uint8_t *>(data);
-    size_t whole = length - length % 64;
+    const size_t whole = length - length % 64;
     for (size_t offset = 0; offset < whole; offset += 64) compress(state, bytes + offset);
     // The tail, the 0x80 marker and the bit length fill one or two blocks.
     uint8_t tail[128] = {};
@@ -64,8 +50,7 @@ std::string sha256_hex(const void *data, size_t length) {
     if (rest) std::memcpy(tail, bytes + whole, rest);
     tail[rest] = 0x80;
     const size_t tail_length = rest < 56 ? 64 : 128;
-    const uint64_t bits = uint64_t(length) * 8;
-    for (int i = 0; i < 8; ++i) tail[tail_length - 1 - i] = uint8_t(bits >> (8 * i));
+    for (int i = 0; i < 8; ++i) tail[tail_length - 1 - i] = uint8_t(uint64_t(length) * 8 >> (8 * i));
     for (size_t offset = 0; offset < tail_length; offset += 64) compress(state, tail + offset);
     static const char digits[] = "0123456789abcdef";
     std::string hex;
