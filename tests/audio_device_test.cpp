@@ -3,7 +3,7 @@
 #include "audio/audio.h"
 
 #include "app/app.h"
-#include "app/settings.h"
+#include "common/settings.h"
 #include "support/test_support.h"
 
 #include <SDL.h>

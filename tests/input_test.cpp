@@ -1,6 +1,6 @@
 #include "app/app.h"
 #include "app/input.h"
-#include "app/settings.h"
+#include "common/settings.h"
 #include "app/video.h"
 #include "support/test_support.h"
 

@@ -1,5 +1,5 @@
 #include "app/app.h"
-#include "app/settings.h"
+#include "common/settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

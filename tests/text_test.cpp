@@ -1,6 +1,6 @@
-#include "app/numeric.h"
-#include "app/random.h"
-#include "app/text.h"
+#include "common/numeric.h"
+#include "common/random.h"
+#include "common/text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "app/input.h"
 #include "app/main_loop.h"
-#include "app/settings.h"
+#include "common/settings.h"
 #include "app/video.h"
 #include "audio/audio.h"
 #include "platform/platform.h"
@@ -14,10 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 
-bool sound_enabled = true;
 char app_folder_path[APP_PATH_CAPACITY];
 char app_log_path[APP_PATH_CAPACITY];
-char app_save_path[APP_PATH_CAPACITY];
 
 static const char LOG_FILE_NAME[] = "numbral.log";
 static const char SAVE_FILE_NAME[] = "numbral.save";

@@ -1,10 +1,8 @@
 #include "app/input.h"
 
-#include "app/settings.h"
+#include "common/settings.h"
 #include "app/video.h"
 
-Controls controls = {};
-bool quit_requested = false;
 SDL_GameController *game_controller = nullptr;
 
 // The control a key or button holds, or null when it holds none.

@@ -2,7 +2,7 @@
 
 #include "app/input.h"
 #include "app/pause_menu.h"
-#include "app/sprite_sheets.h"
+#include "resources/sprite_sheets.h"
 #include "app/video.h"
 #include "level/cutscene.h"
 

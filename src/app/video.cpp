@@ -1,11 +1,8 @@
 #include "app/video.h"
 
 #include "app/app.h"
-#include "app/settings.h"
+#include "common/settings.h"
 
-SDL_Window *window = nullptr;
-SDL_Renderer *renderer = nullptr;
-SDL_Texture *canvas = nullptr;
 int screen_width = 0;
 int screen_height = 0;
 DisplayLayout display_layout = {};

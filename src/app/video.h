@@ -1,16 +1,13 @@
 // The window, the renderer, the 64 x 36 canvas and the display modes.
 #pragma once
 
+#include "common/screen.h"
+
 #include <SDL.h>
 
-constexpr int CANVAS_WIDTH = 64;
-constexpr int CANVAS_HEIGHT = 36;
 constexpr int WINDOW_WIDTH = 640;
 constexpr int WINDOW_HEIGHT = 360;
 
-extern SDL_Window *window;
-extern SDL_Renderer *renderer;
-extern SDL_Texture *canvas;  // all game drawing ends here
 
 // The primary screen's size, read once at start-up.
 extern int screen_width;

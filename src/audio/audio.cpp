@@ -1,7 +1,7 @@
 #include "audio/audio.h"
 
-#include "app/app.h"
-#include "app/settings.h"
+#include "common/log.h"
+#include "common/settings.h"
 #include "resources/archive.h"
 
 #include <SDL.h>
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+bool sound_enabled = true;
 AudioBankEntry audio_bank[AUDIO_BANK_SIZE];
 MixerContext *audio_mixer = nullptr;
 int32_t current_music = 0;

@@ -49,6 +49,9 @@ struct AudioBankEntry {
 };
 
 // The bank in load order, the one mixer and the music last set by replace.
+// Cleared by "--nosound": audio still starts, but nothing is ever played.
+extern bool sound_enabled;
+
 extern AudioBankEntry audio_bank[AUDIO_BANK_SIZE];
 extern MixerContext *audio_mixer;
 extern int32_t current_music;

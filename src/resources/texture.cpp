@@ -1,7 +1,7 @@
 #include "resources/texture.h"
 
-#include "app/app.h"
-#include "app/video.h"
+#include "common/log.h"
+#include "common/screen.h"
 #include "resources/archive.h"
 #include "resources/png.h"
 

@@ -1,6 +1,6 @@
 #include "level.h"
 
-#include "app/text.h"
+#include "common/text.h"
 #include "source.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "source.h"
 
-#include "app/text.h"
+#include "common/text.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "synth.h"
 
-#include "app/numeric.h"
+#include "common/numeric.h"
 #include "layouts.h"
 #include "source.h"
 

@@ -1,4 +1,4 @@
-#include "app/random.h"
+#include "common/random.h"
 
 uint32_t random_state = 1;
 

@@ -1,4 +1,4 @@
-#include "app/app.h"
+#include "common/log.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/sprite_sheets.h"
+#include "resources/sprite_sheets.h"
 
 #include "resources/texture.h"
 

@@ -1,4 +1,4 @@
-#include "app/numeric.h"
+#include "common/numeric.h"
 
 #include <cmath>
 

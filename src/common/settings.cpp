@@ -1,7 +1,7 @@
-#include "app/settings.h"
+#include "common/settings.h"
 
-#include "app/app.h"
-#include "app/text.h"
+#include "common/log.h"
+#include "common/text.h"
 #include "platform/platform.h"
 
 #include <SDL.h>
@@ -11,6 +11,7 @@
 #include <cstring>
 
 Settings settings;
+char app_save_path[APP_PATH_CAPACITY];
 
 void settings_apply_defaults() {
     settings.volume = 0.75f;

@@ -4,6 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
+constexpr int APP_PATH_CAPACITY = 4096;
+
+// The settings file's path in the save folder, set during start-up.
+extern char app_save_path[APP_PATH_CAPACITY];
+
 struct Settings {
     float volume;          // master volume, 0 to 1
     bool fullscreen;       // display mode

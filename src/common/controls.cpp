@@ -1,0 +1,4 @@
+#include "common/controls.h"
+
+Controls controls = {};
+bool quit_requested = false;
