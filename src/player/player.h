@@ -71,3 +71,12 @@ extern Player player;
 // The player's point: the position rounded, halves away from zero.
 int32_t player_point_x();
 int32_t player_point_y();
+
+// One frame of the player.
+void update_player(float dt);
+
+// The death burst; nothing when already dead.
+void kill_player();
+
+// An enemy's touch: a point of health, the hurt time, the bounce or death.
+void hurt_player();

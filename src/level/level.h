@@ -1,0 +1,18 @@
+// Level files, level loading and the trigger commands.
+#pragma once
+
+#include "world/world.h"
+
+#include <cstdint>
+
+// Applies one line of a level file to the world tables; the line is cut in
+// place. Never fails: unknown keys and short lines are ignored.
+void parse_level_line(char *line, int32_t arrival_number, bool arrival_is_savepoint);
+
+// Replaces the current level with "data/level<level>.txt", placing the player
+// at the entrance (or save point) arrival_number. False when a layer picture
+// or the level texture could not be made.
+bool load_level(int32_t level, int32_t arrival_number, bool arrival_is_savepoint);
+
+// Runs one trigger's command, disarming it where the command does.
+void run_trigger(Trigger &trigger);
