@@ -104,27 +104,39 @@ int app_prepare_user_files(int argc, char **argv) {
     return 1;
 }
 
-int app_main(int argc, char **argv) {
+bool app_start(int argc, char **argv, int *exit_status) {
+    *exit_status = 1;
     build_folder_path();
     path_join(app_log_path, app_folder_path, LOG_FILE_NAME);
     if (!ensure_file(app_log_path)) {
         exit_with_message("Cannot open log file. Be sure that this game has write rights. Now exiting.\n");
     }
 
-    if (!PHYSFS_init(argc > 0 ? argv[0] : nullptr)) return 1;
-    if (!PHYSFS_setSaneConfig("Grulp Software", "NUMBRAL", "ZIP", 0, 0)) return 1;
+    if (!PHYSFS_init(argc > 0 ? argv[0] : nullptr)) return false;
+    if (!PHYSFS_setSaneConfig("Grulp Software", "NUMBRAL", "ZIP", 0, 0)) return false;
     PHYSFS_mount("./data.quob", nullptr, 1);
 
-    if (!app_prepare_user_files(argc, argv)) return 1;
-    if (!video_init()) return 1;
-    if (!audio_Init()) return 1;
+    if (!app_prepare_user_files(argc, argv)) return false;
+    if (!video_init()) return false;
+    if (!audio_Init()) return false;
+    *exit_status = 0;
+    return true;
+}
+
+int app_main(int argc, char **argv) {
+    int exit_status = 0;
+    if (!app_start(argc, argv, &exit_status)) return exit_status;
     main_loop();
     app_shutdown();
 }
 
-void app_shutdown() {
+void app_stop() {
     audio_Shutdown();
     PHYSFS_deinit();
     SDL_Quit();
+}
+
+void app_shutdown() {
+    app_stop();
     std::exit(0);
 }
