@@ -13,7 +13,7 @@ static const SheetSlot EFFECT_SLOTS[] = {
 
 static const SheetSlot PICKUP_SLOTS[] = {PICKUP_ABILITY};
 
-static const SheetSlot PROJECTILE_SLOTS[] = {PROJECTILE_SHOT, PROJECTILE_SHOT_UP};
+static const SheetSlot PROJECTILE_SLOTS[] = {SHOT_LYING, SHOT_STANDING};
 
 // The doodad types 0..9 by sheet row; the save points sit between types 5
 // and 6.

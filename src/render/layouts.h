@@ -44,8 +44,8 @@ inline constexpr SheetSlot EFFECT_DARKNESS_FLICKER = {"darkness_flicker", 0, 135
 inline constexpr SheetSlot PICKUP_ABILITY = {"ability", 0, 0, 8, 11, 12};
 
 // "img/projectiles.png": the shot lying flat and standing up.
-inline constexpr SheetSlot PROJECTILE_SHOT = {"shot", 0, 0, 4, 1, 4};
-inline constexpr SheetSlot PROJECTILE_SHOT_UP = {"shot_up", 0, 1, 1, 4, 4};
+inline constexpr SheetSlot SHOT_LYING = {"shot", 0, 0, 4, 1, 4};
+inline constexpr SheetSlot SHOT_STANDING = {"shot_up", 0, 1, 1, 4, 4};
 
 // "img/doodads.png": the save points (the doodads' rows and sizes are set
 // per type by the level parser and kept in each doodad).
