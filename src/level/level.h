@@ -14,5 +14,9 @@ void parse_level_line(char *line, int32_t arrival_number, bool arrival_is_savepo
 // or the level texture could not be made.
 bool load_level(int32_t level, int32_t arrival_number, bool arrival_is_savepoint);
 
+// The first armed trigger (lowest index) whose rectangle x..x+w-1,
+// y..y+h-1 holds the point, or null.
+Trigger *trigger_at(int32_t px, int32_t py);
+
 // Runs one trigger's command, disarming it where the command does.
 void run_trigger(Trigger &trigger);
