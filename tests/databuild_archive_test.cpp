@@ -29,21 +29,41 @@ std::vector<std::string> physfs_list(const char *folder) {
     return names;
 }
 
-TEST(FixtureArchive, OpensInPhysfsAndListsExactlyTheExpectedPaths) {
+// What a content folder's sources make, by the folder's own listing:
+// levels/levelN.txt and cutscenes/cutsceneN.txt become data/..., pictures and
+// tile maps img/NAME.png, scores snd/NAME.ogg.
+std::vector<std::string> expected_entries(const std::string &source_folder, const std::string &extension, const std::string &into) {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(FIXTURES + "/" + source_folder)) {
+        if (entry.path().extension() == extension) names.push_back(entry.path().stem().string() + into);
+    }
+    return names;
+}
+
+TEST(FixtureArchive, OpensInPhysfsAndListsExactlyWhatTheFolderHolds) {
     ASSERT_TRUE(PHYSFS_isInit() || PHYSFS_init(nullptr));
     unmount_test_archives();
     ASSERT_NE(PHYSFS_mount(NUMBRAL_FIXTURE_ARCHIVE, nullptr, 1), 0) << PHYSFS_getLastErrorCode();
     EXPECT_EQ(physfs_list(""), (std::vector<std::string>{"data", "img", "snd"}));
-    EXPECT_EQ(physfs_list("data"), (std::vector<std::string>{"cutscene1.txt", "cutscene2.txt", "cutscene5.txt",
-                                                             "level0.txt", "level3.txt", "level4.txt"}));
-    EXPECT_EQ(physfs_list("img"), (std::vector<std::string>{"boss.png", "cutscene1.png", "cutscene2.png", "cutscene5.png",
-                                                            "doodads.png", "effects.png", "enemies.png", "level0.png",
-                                                            "level3-rear.png", "level3.png", "level4-fg.png", "level4.png",
-                                                            "pickups.png", "projectiles.png", "tinyfont.png", "ui.png"}));
+    auto sorted = [](std::vector<std::string> names) {
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    std::vector<std::string> data = expected_entries("levels", ".txt", ".txt");
+    for (const std::string &name : expected_entries("cutscenes", ".txt", ".txt")) data.push_back(name);
+    std::vector<std::string> img = expected_entries("images", ".art", ".png");
+    for (const std::string &name : expected_entries("levels", ".map", ".png")) img.push_back(name);
+    EXPECT_EQ(physfs_list("data"), sorted(data));
+    EXPECT_EQ(physfs_list("img"), sorted(img));
+    // At least the game's own: the title, the first two levels, the three
+    // cutscenes the game names, every sheet and the font.
+    for (const char *path : {"data/level0.txt", "data/level3.txt", "data/level4.txt", "data/cutscene1.txt", "data/cutscene2.txt",
+                             "data/cutscene5.txt", "img/tinyfont.png", "img/doodads.png", "img/boss.png"}) {
+        EXPECT_TRUE(PHYSFS_exists(path)) << path;
+    }
     std::vector<std::string> sounds;
     for (int i = 0; i < SOUND_COUNT; ++i) sounds.push_back(std::string(sound_name(i)) + ".ogg");
-    std::sort(sounds.begin(), sounds.end());
-    EXPECT_EQ(physfs_list("snd"), sounds);
+    EXPECT_EQ(physfs_list("snd"), sorted(sounds));
     unmount_test_archives();
 }
 
@@ -120,6 +140,40 @@ TEST(FixtureArchive, TwoBuildsGiveTheSameBytes) {
     EXPECT_FALSE(first.empty());
     EXPECT_EQ(first, read_file(dir.file("b.quob")));
     EXPECT_EQ(first, read_file(NUMBRAL_FIXTURE_ARCHIVE));  // the build's own came from the same sources
+}
+
+// The build's rule for an archive, in a project of its own that uses the
+// real builder: removing a level's files rebuilds the archive without them.
+TEST(ArchiveRule, ASourceRemovedIsGoneFromTheRebuiltArchive) {
+    TempDir dir;
+    const std::string content = dir.file("content");
+    std::filesystem::copy(FIXTURES, content, std::filesystem::copy_options::recursive);
+    write_file(content + "/levels/level9.txt", "title:Nine\n");
+    write_file(content + "/levels/level9.map", "tileset fixture\nmap\n################\n################\n"
+                                               "################\n################\n################\n"
+                                               "################\n################\n################\n"
+                                               "################\n");
+    write_file(dir.file("CMakeLists.txt"),
+               "cmake_minimum_required(VERSION 3.25)\nproject(rule NONE)\n"
+               "add_executable(numbral-databuild IMPORTED)\n"
+               "set_target_properties(numbral-databuild PROPERTIES IMPORTED_LOCATION " NUMBRAL_DATABUILD_EXE ")\n"
+               "include(" NUMBRAL_SOURCE_DIR "/tools/archive.cmake)\n"
+               "numbral_archive(data " + content + " ${PROJECT_BINARY_DIR}/out/data.quob)\n");
+    const std::string build = "cmake --build " + dir.file("build") + " 2>&1";
+    const std::string script = "set -e; g=; command -v ninja >/dev/null && g='-G Ninja'; cmake -S " + dir.path + " -B " +
+                               dir.file("build") + " $g >/dev/null; " + build;
+    ProcessResult result = run_process("/bin/sh", {"-c", script}, {}, dir.path, 120);
+    ASSERT_EQ(result.exit_status, 0) << result.out;
+    const std::string archive = dir.file("build/out/data.quob");
+    EXPECT_NE(read_file(archive).find("data/level9.txt"), std::string::npos);
+
+    std::filesystem::remove(content + "/levels/level9.txt");
+    std::filesystem::remove(content + "/levels/level9.map");
+    result = run_process("/bin/sh", {"-c", build}, {}, dir.path, 120);
+    ASSERT_EQ(result.exit_status, 0) << result.out;
+    const std::string rebuilt = read_file(archive);
+    EXPECT_EQ(rebuilt.find("level9"), std::string::npos);
+    EXPECT_NE(rebuilt.find("data/level3.txt"), std::string::npos);
 }
 
 }  // namespace

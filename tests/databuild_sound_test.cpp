@@ -77,11 +77,15 @@ TEST(Scores, EveryWaveSoundsForItsHoldAndRelease) {
 
 TEST(Scores, MistakesAreNamedOnTheirLines) {
     const char *const cases[][2] = {
-        {"instrument a square\npattern A\nb: c4\nsong A\n", "test.snd:2: pattern \"A\" plays \"b\", which is no instrument"},
-        {"instrument a square\npattern A\na: c4 h4\nsong A\n", "\"h4\" is no note (c4, f#5, bb3, x), rest (.) or hold (-)"},
-        {"instrument a square\npattern A\na: c4 d4\na: c4\nsong A\n", "the tracks of pattern \"A\" differ in length (1 and 2 steps)"},
+        // A mistake inside a pattern is named on its own line, not the pattern's.
+        {"instrument bass square\npattern A\nbas: c4\nsong A\n",
+         "test.snd:3: pattern \"A\" plays \"bas\", which is no instrument; did you mean \"bass\"?"},
+        {"instrument a square\npattern A\na: c4 d4\na: c4 h4\nsong A\n",
+         "test.snd:4: pattern \"A\": \"h4\" is no note (c4, f#5, bb3, x), rest (.) or hold (-)"},
+        {"instrument a square\npattern A\na: c4 d4\na: c4\nsong A\n", "test.snd:4: the tracks of pattern \"A\" differ in length (1 and 2 steps)"},
         {"instrument a square\nsong B\n", "test.snd:2: there is no pattern \"B\" above this line"},
         {"instrument a square shine 3\n", "test.snd:1: unknown setting \"shine\""},
+        {"instrument a square relase 3\n", "test.snd:1: unknown setting \"relase\"; did you mean \"release\"?"},
         {"instrument a organ\n", "test.snd:1: write it as: instrument NAME WAVE"},
         {"voice sine duty 2\n", "test.snd:1: \"duty\" runs from"},
         {"tempo 0\nvoice sine\n", "test.snd:1: write it as: tempo N"},
@@ -95,6 +99,38 @@ TEST(Scores, MistakesAreNamedOnTheirLines) {
         EXPECT_FALSE(render(c[0], &pcm)) << c[0];
         EXPECT_NE(diag_text().find(c[1]), std::string::npos) << c[0] << "\n" << diag_text();
     }
+}
+
+// numbral-databuild --wav renders one sound of the bank, found from a folder
+// inside the project, into a WAV file; TIMES repeats it to hear the seam.
+TEST(ListenCommand, WritesTheRenderedSoundAsAWavFile) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("content/sounds"));
+    std::filesystem::create_directories(dir.file("build/sub"));
+    const std::string score = "voice square from 300 to 600 hold 0.05 release 0.02\n";
+    write_file(dir.file("content/sounds/jump0.snd"), score);
+    Pcm pcm;
+    ASSERT_TRUE(render(score, &pcm)) << diag_text();
+
+    ProcessResult result = run_process(NUMBRAL_DATABUILD_EXE, {"--wav", "jump0", dir.file("j.wav"), "3"}, {}, dir.file("build/sub"));
+    ASSERT_EQ(result.exit_status, 0) << result.err;
+    const std::string wav = read_file(dir.file("j.wav"));
+    ASSERT_EQ(wav.size(), 44u + 3u * 2u * static_cast<size_t>(pcm.frames));
+    auto le = [&](size_t at, int bytes) {
+        uint32_t value = 0;
+        for (int i = bytes - 1; i >= 0; --i) value = value * 256 + static_cast<unsigned char>(wav[at + i]);
+        return value;
+    };
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le(22, 2), 1u);      // mono
+    EXPECT_EQ(le(24, 4), 44000u);  // frames per second
+    EXPECT_EQ(le(40, 4), 3u * 2u * static_cast<uint32_t>(pcm.frames));
+    for (int i = 0; i < pcm.frames; ++i) ASSERT_EQ(static_cast<int16_t>(le(44 + 2 * i, 2)), pcm.samples[i]) << i;
+
+    result = run_process(NUMBRAL_DATABUILD_EXE, {"--wav", "jump9", dir.file("x.wav")}, {}, dir.file("build/sub"));
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_NE(result.err.find("no content/sounds/jump9.snd"), std::string::npos) << result.err;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // message "file:line: what is wrong", and the command then writes nothing.
 #include "databuild_support.h"
 
+#include <stb_image.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -60,7 +62,20 @@ const Rule RULES[] = {
     {L4, nullptr, "trigger:level:5:1:0:0:8:36:continue\n", "the ninth field of a level trigger is \"loadgame\" or \"newgame\""},
     {L4, nullptr, "trigger:teleport:0:0:1:1\n", "unknown trigger command \"teleport\""},
     {L4, nullptr, "BGfps:0\n", "\"BGfps\" must be 1 or more"},
-    {L4, nullptr, " title:Foo\n", "unknown key \" title\""},
+    {L4, nullptr, " title:Foo\n", "unknown key \" title\"; did you mean \"title\"?"},
+    // Misspelt words are answered with the nearest known one.
+    {L4, nullptr, "BGwidht:96\n", "level4.txt:21: unknown key \"BGwidht\"; did you mean \"BGwidth\"?"},
+    {L4, nullptr, "trigger:movecamra:0:0:1:1:1:1\n", "unknown trigger command \"movecamra\" (level, cutscene, quit, "
+                                                     "lockcamera, lockcamerax, unlockcamera, movecamera, createdoodad, "
+                                                     "startboss); did you mean \"movecamera\"?"},
+    {C2, nullptr, "frame:3\n", "cutscene2.txt:5: unknown key \"frame\" (frames, fps, sound_overlay, target); did you mean \"frames\"?"},
+    // Positions outside the level (96 x 48) are refused on their line.
+    {L4, nullptr, "enemy:2:96:10\n", "level4.txt:21: the enemy at (96, 10) lies wholly outside the level, which is 96 x 48"},
+    {L4, nullptr, "entrance:1:40:48\n", "level4.txt:21: entrance 1 at (40, 48) lies outside the level"},
+    {L4, nullptr, "savepoint:2:93:20\n", "level4.txt:21: save point 2 at (93, 20) lies outside the level"},
+    {L4, nullptr, "pickup:0:-1:20\n", "level4.txt:21: the pickup at (-1, 20) lies wholly outside the level"},
+    {L4, nullptr, "doodad:0:10:10:elevator:10:-3\n", "level4.txt:21: the elevator's destination at (10, -3) lies wholly outside"},
+    {L4, nullptr, "trigger:quit:96:0:4:4\n", "level4.txt:21: the trigger at (96, 0) lies wholly outside the level"},
 };
 
 TEST(BuilderRules, EachRejectsASourceThatBreaksItWithItsMessage) {
@@ -82,6 +97,97 @@ TEST(BuilderRules, EachRejectsASourceThatBreaksItWithItsMessage) {
         EXPECT_FALSE(outcome.ok) << rule.message;
         EXPECT_NE(outcome.messages.find(rule.message), std::string::npos) << rule.message << "\ngot:\n" << outcome.messages;
     }
+}
+
+// Editor leftovers beside the sources are not read, however broken.
+TEST(BuilderFolders, EditorLeftoversAreNotRead) {
+    ContentCopy copy;
+    for (const char *leftover : {"levels/level5.txt~", "levels/.#level3.txt", "levels/level3.txt.bak", "images/.doodads.art.swp",
+                                 "sounds/jump0.snd~", "cutscenes/cutscene9.txt.bak"}) {
+        write_file(copy.path(leftover), "garbage:\n");
+    }
+    const BuildOutcome outcome = build_content(copy.root);
+    EXPECT_TRUE(outcome.ok) << outcome.messages;
+    EXPECT_EQ(outcome.messages, "");
+}
+
+// An unknown tile letter, however often it stands in the map, is one message
+// on its first row, and the level's missing picture is not blamed as well.
+TEST(BuilderFolders, AnUnknownTileLetterIsOneError) {
+    ContentCopy copy;
+    const std::string map = copy.path("levels/level3.map"), text = read_file(map);
+    std::string broken = text;
+    broken.replace(broken.find("#.............................."), 4, "#ZZ.");
+    broken.replace(broken.rfind("#.........##"), 2, "#Z");
+    write_file(map, broken);
+    const BuildOutcome outcome = build_content(copy.root);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.messages.substr(0, outcome.messages.find(": the")), map + ":6");
+    EXPECT_NE(outcome.messages.find("has no tile 'Z' (column 2, and 2 more cells)"), std::string::npos) << outcome.messages;
+    EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), '\n'), 1) << outcome.messages;
+}
+
+// Letters of a tile map place things standing on the bottom of their cell,
+// at its left, and the lines they make are checked like written ones, on
+// the map's place line.
+TEST(BuilderFolders, MapLettersPlaceThingsOnTheGroundOfTheirCell) {
+    ContentCopy copy;
+    const std::string map = copy.path("levels/level3.map"), text = read_file(map);
+    std::string placed = text;
+    placed.replace(placed.rfind("#.........##"), 6, "#.S..E");  // row 6: cells 24..27 px high, floor below
+    write_file(map, placed + "place S savepoint:3\nplace E enemy:2 move 1 0\n");
+    BuildOutcome outcome = build_content(copy.root);
+    ASSERT_TRUE(outcome.ok) << outcome.messages;
+    std::string level;
+    for (const ArchiveEntry &entry : outcome.entries) {
+        if (entry.path == "data/level3.txt") level.assign(entry.bytes.begin(), entry.bytes.end());
+    }
+    EXPECT_NE(level.find("\nsavepoint:3:8:24\n"), std::string::npos) << level;
+    EXPECT_NE(level.find("\nenemy:2:21:22\n"), std::string::npos) << level;
+
+    write_file(map, placed + "place S savepoint:3\nplace E enemy:2 move 0 -40\n");
+    outcome = build_content(copy.root);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_NE(outcome.messages.find("level3.map:15: the enemy at (20, -18) lies wholly outside the level"), std::string::npos)
+        << outcome.messages;
+}
+
+// A picture drawn in an editor is imported from beside the art file or a
+// folder below it; under a sprite it lands in that sprite's frames.
+TEST(BuilderFolders, ImportedPicturesLandInTheirSpriteAndAreNoPicturesOfTheirOwn) {
+    ContentCopy copy;
+    const uint8_t red[2 * 2 * 4] = {255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255};
+    const uint8_t green[4] = {0, 255, 0, 255};
+    const std::vector<uint8_t> two = dataio_encode_png(red, 2, 2), one = dataio_encode_png(green, 1, 1);
+    std::filesystem::create_directories(copy.path("images/src"));
+    write_file(copy.path("images/src/mark.png"), std::string(two.begin(), two.end()));
+    write_file(copy.path("images/dot.png"), std::string(one.begin(), one.end()));
+    const std::string art = copy.path("images/doodads.art"), text = read_file(art);
+    write_file(art, text + "\nsprite doodad6\nimport src/mark.png 1 1\nsprite doodad9\nimport dot.png 11 5\n");
+    BuildOutcome outcome = build_content(copy.root);
+    ASSERT_TRUE(outcome.ok) << outcome.messages;
+    for (const ArchiveEntry &entry : outcome.entries) {
+        EXPECT_EQ(entry.path.find("mark"), std::string::npos);
+        EXPECT_EQ(entry.path.find("dot"), std::string::npos);
+        if (entry.path != "img/doodads.png") continue;
+        int width = 0, height = 0, channels = 0;
+        stbi_uc *pixels = stbi_load_from_memory(entry.bytes.data(), static_cast<int>(entry.bytes.size()), &width, &height, &channels, 4);
+        ASSERT_NE(pixels, nullptr);
+        auto pixel = [&](int x, int y) { return std::vector<uint8_t>(pixels + (y * width + x) * 4, pixels + (y * width + x) * 4 + 4); };
+        EXPECT_EQ(pixel(1, 73), std::vector<uint8_t>({255, 0, 0, 255}));   // doodad6 starts at (0, 72)
+        EXPECT_EQ(pixel(2, 74), std::vector<uint8_t>({255, 0, 0, 255}));
+        EXPECT_EQ(pixel(11, 101), std::vector<uint8_t>({0, 255, 0, 255}));  // doodad9 starts at (0, 96)
+        stbi_image_free(pixels);
+    }
+
+    // Too large for the sprite: refused, not spilt over its neighbours.
+    write_file(art, text + "\nsprite doodad9\nimport src/mark.png 11 5\n");
+    outcome = build_content(copy.root);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_NE(outcome.messages.find("the imported picture (2 x 2 at 11, 5) does not fit the sprite doodad9: its 1 frame is 12 x 6 pixels"),
+              std::string::npos) << outcome.messages;
+    // A loose picture that nothing imports is still named.
+    EXPECT_NE(outcome.messages.find("images/dot.png: is not a picture the game loads"), std::string::npos) << outcome.messages;
 }
 
 TEST(BuilderRules, AReadyMadeSoundMustPlayAt44000FramesASecond) {

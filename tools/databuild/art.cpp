@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 static constexpr int MAX_SIDE = 4096;  // larger pictures are surely mistakes
 
@@ -704,6 +705,13 @@ static void directive_text(ArtReader *r, const std::vector<std::string> &words) 
     });
 }
 
+std::string art_file_key(const std::string &path) {
+    return std::filesystem::path(path).lexically_normal().generic_string();
+}
+
+// import FILE X Y: a PNG drawn in an editor, pasted as it is. Under a
+// sprite X Y count from the sprite's first frame, and the picture must stay
+// within the sprite's frames; otherwise they count from the picture's corner.
 static void directive_import(ArtReader *r, const std::vector<std::string> &words) {
     int32_t x = 0, y = 0;
     if (words.size() != 4) {
@@ -720,11 +728,27 @@ static void directive_import(ArtReader *r, const std::vector<std::string> &words
     }
     const size_t slash = r->path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : r->path.substr(0, slash);
+    const std::string path = folder + "/" + file;
+    if (r->context->imported) r->context->imported->insert(art_file_key(path));
     Image picture;
-    if (!art_load_png(folder + "/" + words[1], &picture)) return;
+    if (!art_load_png(path, &picture)) return;
+    if (r->sprite) {
+        const SheetSlot &slot = *r->sprite;
+        const int64_t span = static_cast<int64_t>(slot.width) * slot.frames;
+        if (x < 0 || y < 0 || x + static_cast<int64_t>(picture.width) > span || y + static_cast<int64_t>(picture.height) > slot.height) {
+            r->error("the imported picture (" + std::to_string(picture.width) + " x " + std::to_string(picture.height) + " at " +
+                     std::to_string(x) + ", " + std::to_string(y) + ") does not fit the sprite " + slot.name + ": its " +
+                     std::to_string(slot.frames) + (slot.frames == 1 ? " frame is " : " frames side by side are ") +
+                     std::to_string(span) + " x " + std::to_string(slot.height) + " pixels");
+            return;
+        }
+        image_copy(&r->out->image, picture, slot.x + x, slot.y + y);
+        return;
+    }
     if (!grow_to_hold(r, static_cast<int64_t>(x) + picture.width, static_cast<int64_t>(y) + picture.height)) return;
-    if (x < 0 || y < 0 || x + picture.width > r->out->image.width || y + picture.height > r->out->image.height) {
-        r->error("the imported picture lies outside the sheet (" + std::to_string(r->out->image.width) + " x " +
+    if (x < 0 || y < 0 || x + static_cast<int64_t>(picture.width) > r->out->image.width ||
+        y + static_cast<int64_t>(picture.height) > r->out->image.height) {
+        r->error("the imported picture lies outside the picture (" + std::to_string(r->out->image.width) + " x " +
                  std::to_string(r->out->image.height) + ")");
         return;
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,12 @@ struct Art {
 struct ArtContext {
     std::string content_dir;     // palettes are read from <content_dir>/palettes
     const Image *font = nullptr; // the built tiny font, for "text"
+    std::set<std::string> *imported = nullptr;  // when set, gets every imported file (art_file_key)
 };
+
+// The form in which imported files are recorded: the path made plain
+// ("images/./src/../a.png" is "images/a.png").
+std::string art_file_key(const std::string &path);
 
 // Reads the art file at path. picture is the name of the picture it makes
 // ("ui", "cutscene1", "level3-rear", ...) and chooses the layout; an empty

@@ -14,24 +14,31 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 
 namespace fs = std::filesystem;
 
-// The files of one folder, sorted, as (stem, extension) by full path.
+// A file of a content folder: its path, its name without the extension,
+// and the extension.
 struct FolderFile {
     std::string path, stem, extension;
 };
 
-static std::vector<FolderFile> list_folder(const std::string &folder) {
+// The files of one folder, sorted by path. Hidden files, notes (.md) and
+// what editors leave behind are passed over. Sub-folders are passed over
+// where they may hold pictures to import (images/), and named elsewhere,
+// since nothing in them would be read.
+static std::vector<FolderFile> list_folder(const std::string &folder, bool subfolders_hold_imports = false) {
     std::vector<FolderFile> files;
     std::error_code error;
     if (!fs::is_directory(folder, error)) return files;
     for (const fs::directory_entry &entry : fs::directory_iterator(folder, error)) {
         const fs::path &path = entry.path();
         const std::string name = path.filename().string();
-        if (name.empty() || name[0] == '.' || path.extension() == ".md") continue;
+        if (name.empty() || name[0] == '.' || path.extension() == ".md" || source_is_leftover(name)) continue;
+        if (entry.is_directory(error) && subfolders_hold_imports) continue;
         if (!entry.is_regular_file(error)) {
-            diag_error(path.string(), 0, "is not a file; sub-folders are not read");
+            diag_error(path.string(), 0, "is not a file; sub-folders of this folder are not read");
             continue;
         }
         files.push_back({path.string(), path.stem().string(), path.extension().string()});
@@ -125,28 +132,47 @@ bool databuild_build(const std::string &content_dir, std::vector<ArchiveEntry> *
     ArtContext context;
     context.content_dir = content_dir;
 
-    // Pictures; the font first, since other pictures may write with it.
-    const std::vector<FolderFile> images = list_folder(content_dir + "/images");
+    // Pictures; the font first, since other pictures may write with it. A
+    // PNG that is no picture of the game is one drawn to be imported.
+    static const char *const PICTURE_NAMES = "sheets: ui, enemies, effects, pickups, projectiles, doodads, boss; tinyfont; "
+                                             "cutsceneN; levelN, levelN-rear, levelN-fg";
+    const std::vector<FolderFile> images = list_folder(content_dir + "/images", true);
     std::map<std::string, std::string> picture_sources;
+    std::vector<const FolderFile *> loose_pictures;
     for (const FolderFile &file : images) {
         if (file.extension != ".art" && file.extension != ".png") {
             diag_error(file.path, 0, "is neither pixel art (.art) nor a picture (.png)");
         } else if (!picture_name_known(file.stem)) {
-            diag_error(file.path, 0, "is not a picture the game loads (sheets: ui, enemies, effects, pickups, projectiles, "
-                                     "doodads, boss; tinyfont; cutsceneN; levelN, levelN-rear, levelN-fg)");
+            if (file.extension == ".png") {
+                loose_pictures.push_back(&file);
+            } else {
+                diag_error(file.path, 0, std::string("is not a picture the game loads (") + PICTURE_NAMES + ")");
+            }
         } else if (picture_sources.count(file.stem)) {
             diag_error(file.path, 0, "makes the same picture as " + picture_sources[file.stem]);
         } else {
             picture_sources[file.stem] = file.path;
         }
     }
+    std::set<std::string> imported;
+    context.imported = &imported;
+    const auto is_source = [&](const FolderFile &file) {
+        const auto found = picture_sources.find(file.stem);
+        return found != picture_sources.end() && found->second == file.path;
+    };
     for (const FolderFile &file : images) {
-        if (file.stem == "tinyfont" && picture_sources[file.stem] == file.path) build_picture(file, context, &index);
+        if (file.stem == "tinyfont" && is_source(file)) build_picture(file, context, &index);
     }
     const auto font = index.pictures.find("tinyfont");
     if (font != index.pictures.end()) context.font = &font->second;
     for (const FolderFile &file : images) {
-        if (file.stem != "tinyfont" && picture_sources[file.stem] == file.path) build_picture(file, context, &index);
+        if (file.stem != "tinyfont" && is_source(file)) build_picture(file, context, &index);
+    }
+    for (const FolderFile *file : loose_pictures) {
+        if (!imported.count(art_file_key(file->path))) {
+            diag_error(file->path, 0, std::string("is not a picture the game loads (") + PICTURE_NAMES +
+                                          "), and no art file imports it (import FILE X Y)");
+        }
     }
 
     // Levels, with their tile maps.
@@ -163,6 +189,7 @@ bool databuild_build(const std::string &content_dir, std::vector<ArchiveEntry> *
         }
     }
     std::map<int, TileMap> maps;
+    std::set<int> failed_maps;
     for (const auto &[number, path] : map_files) {
         const std::string name = "level" + std::to_string(number);
         if (!level_files.count(number)) {
@@ -174,7 +201,10 @@ bool databuild_build(const std::string &content_dir, std::vector<ArchiveEntry> *
             continue;
         }
         TileMap map;
-        if (!map_build(path, context, &map)) continue;
+        if (!map_build(path, context, &map)) {
+            failed_maps.insert(number);
+            continue;
+        }
         index.pictures[name] = map.picture;
         maps[number] = std::move(map);
     }
@@ -194,8 +224,12 @@ bool databuild_build(const std::string &content_dir, std::vector<ArchiveEntry> *
     // Descriptions are read first, then checked against each other.
     std::map<int, LevelInfo> levels;
     for (const auto &[number, path] : level_files) {
-        level_read(path, number, &levels[number]);
-        index.entrances[number] = levels[number].entrances;
+        LevelInfo &level = levels[number];
+        level_read(path, number, &level);
+        const auto map = maps.find(number);
+        if (map != maps.end()) level_read_placed(map->second, &level);
+        level.map_failed = failed_maps.count(number) > 0;
+        index.entrances[number] = level.entrances;
     }
     for (auto &[number, level] : levels) {
         std::string text;

@@ -4,6 +4,7 @@
 #include "source.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 // ---------------------------------------------------------------- tile maps
@@ -44,13 +45,99 @@ std::vector<Box> boxes_merge(const std::vector<bool> &mask, int width, int heigh
     return by_columns;
 }
 
+// A "place" line of a map: the level line its letter makes in every cell
+// where the letter stands.
+namespace {
+struct Place {
+    int line;
+    char letter;
+    std::string key;       // entrance, savepoint, enemy, pickup, doodad
+    int number;            // the field after the key
+    std::string rest;      // fields after the position, with their ':'
+    int w, h;              // the size of the thing placed
+    int dx = 0, dy = 0;    // "move DX DY"
+    char to = 0;           // "to D": an elevator's destination
+    std::string stamp;     // "stamp NAME": drawn where the thing stands
+};
+}  // namespace
+
+// The size of what a level line places, or false when the line names no
+// thing the map can place.
+static bool placed_size(const std::string &key, int number, int *w, int *h) {
+    const auto slot_size = [&](const char *sheet, const std::string &name) {
+        const SheetLayout *layout = layout_find(sheet);
+        for (int i = 0; layout && i < layout->slot_count; ++i) {
+            if (name == layout->slots[i].name) {
+                *w = layout->slots[i].width;
+                *h = layout->slots[i].height;
+                return true;
+            }
+        }
+        return false;
+    };
+    *w = *h = 1;  // the player's body, a one-pixel enemy, a health pickup
+    if (key == "entrance") return true;
+    if (key == "savepoint") return slot_size("doodads", "savepoint");
+    if (key == "enemy") return number == 0 || number == 1 || ((number == 2 || number == 3) && slot_size("enemies", "enemy" + std::to_string(number)));
+    if (key == "pickup") return number == 0 || (number == 1 && slot_size("pickups", "ability"));
+    if (key == "doodad") return number >= 0 && number <= 9 && slot_size("doodads", "doodad" + std::to_string(number));
+    return false;
+}
+
+static bool read_place(const std::string &path, const SourceLine &line, const std::vector<std::string> &words, Place *out) {
+    const auto fail = [&](const std::string &text) {
+        diag_error(path, line.number, text);
+        return false;
+    };
+    if (words.size() < 3 || words[1].size() != 1 || words[1][0] == '.' || words[1][0] == '#') {
+        return fail("write it as: place C WHAT [move DX DY] [to D] [stamp NAME], with C one letter and WHAT a level line "
+                    "without its position (enemy:2, savepoint:1, entrance:0, pickup:0, doodad:9)");
+    }
+    out->line = line.number;
+    out->letter = words[1][0];
+    const size_t colon = words[2].find(':');
+    out->key = words[2].substr(0, colon);
+    const std::string after = colon == std::string::npos ? "" : words[2].substr(colon + 1);
+    const size_t second = after.find(':');
+    int32_t number = 0;
+    if (!source_int(after.substr(0, second), &number)) {
+        return fail(quoted(words[2]) + " is no level line to place: it is KEY:NUMBER, such as enemy:2, savepoint:1 or entrance:0" +
+                    source_suggest(out->key, {"entrance", "savepoint", "enemy", "pickup", "doodad"}));
+    }
+    out->number = number;
+    out->rest = second == std::string::npos ? "" : after.substr(second);
+    if (out->key == "doodad" && number == -1) return fail("an invisible box is made by solid tiles, not placed");
+    if (!placed_size(out->key, number, &out->w, &out->h)) {
+        return fail("a map places entrances, save points, enemies (0 to 3), pickups (0, 1) and doodads (0 to 9), not " +
+                    quoted(words[2]) + source_suggest(out->key, {"entrance", "savepoint", "enemy", "pickup", "doodad"}));
+    }
+    for (size_t i = 3; i < words.size(); ++i) {
+        int32_t a = 0, b = 0;
+        if (words[i] == "move" && i + 2 < words.size() && source_int(words[i + 1], &a) && source_int(words[i + 2], &b)) {
+            out->dx = a;
+            out->dy = b;
+            i += 2;
+        } else if (words[i] == "to" && i + 1 < words.size() && words[i + 1].size() == 1 && words[i + 1][0] != '.') {
+            if (out->key != "doodad" || !out->rest.empty()) return fail("\"to D\" sends a doodad as an elevator to the cell of D");
+            out->to = words[++i][0];
+        } else if (words[i] == "stamp" && i + 1 < words.size()) {
+            out->stamp = words[++i];
+        } else {
+            return fail("unexpected " + quoted(words[i]) + "; expected move DX DY, to D or stamp NAME");
+        }
+    }
+    return true;
+}
+
 bool map_build(const std::string &path, const ArtContext &context, TileMap *out) {
     const int errors_before = diagnostics.errors;
     SourceFile source;
-    if (!source_read(path, &source)) return false;
     *out = TileMap{};
+    out->path = path;
+    if (!source_read(path, &source)) return false;
     Art tileset;
     bool have_tileset = false;
+    std::string tileset_name;
     Rgba background;
     std::vector<const SourceLine *> rows;
     int map_line = 0;
@@ -61,6 +148,7 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
         bool text, centred;
     };
     std::vector<Put> puts;
+    std::vector<Place> places;
     std::map<std::string, Image> stamps;
 
     for (size_t i = 0; i < source.lines.size(); ++i) {
@@ -70,6 +158,7 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
         const std::vector<std::string> words = source_words(text);
         if (words[0] == "tileset" && words.size() == 2) {
             if (have_tileset) diag_error(path, line.number, "a map has one tileset");
+            tileset_name = words[1];
             have_tileset = art_build(context.content_dir + "/tiles/" + words[1] + ".art", "", context, &tileset);
             if (have_tileset && tileset.tiles.size == 0) {
                 diag_error(path, line.number, "the tileset " + quoted(words[1]) + " defines no tiles");
@@ -115,10 +204,14 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
             } else {
                 puts.push_back({line.number, words[1].substr(1, words[1].size() - 2), x, y, true, words.size() == 5});
             }
+        } else if (words[0] == "place") {
+            Place place;
+            if (read_place(path, line, words, &place)) places.push_back(place);
         } else {
             diag_error(path, line.number, "unknown line " + quoted(words[0]) +
                                               " (a map file holds tileset NAME, stamps NAME, background RRGGBB, map, "
-                                              "put STAMP X Y and text \"WORDS\" X Y [centred] lines)");
+                                              "put STAMP X Y, text \"WORDS\" X Y [centred] and place C WHAT lines)" +
+                                              source_suggest(words[0], {"tileset", "stamps", "background", "map", "put", "text", "place"}));
         }
     }
     if (!have_tileset) {
@@ -143,19 +236,51 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
         diag_error(path, map_line, "the map is larger than 4096 pixels on a side");
         return false;
     }
+
+    // Letters that place things (or mark where an elevator goes) are no tiles.
+    std::map<char, std::vector<std::pair<int, int>>> marks;  // letter -> cells (column, row)
+    for (const Place &place : places) {
+        for (const char letter : {place.letter, place.to}) {
+            if (!letter) continue;
+            if (tileset.tiles.variants.count(letter)) {
+                diag_error(path, place.line, std::string("'") + letter + "' is a tile of the tileset " + quoted(tileset_name) +
+                                                 "; place things with a letter the tileset does not use");
+            }
+            marks[letter];
+        }
+    }
+    for (size_t a = 0; a < places.size(); ++a) {
+        for (size_t b = 0; b < a; ++b) {
+            if (places[a].letter == places[b].letter) {
+                diag_error(path, places[a].line, std::string("'") + places[a].letter + "' already places " +
+                                                     places[b].key + ":" + std::to_string(places[b].number) + " (line " +
+                                                     std::to_string(places[b].line) + ")");
+            }
+        }
+    }
+
     out->picture = image_make(width, height);
     std::vector<bool> solid(static_cast<size_t>(width) * height, false);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) image_set(&out->picture, x, y, background);
     }
+    struct Unknown {
+        int row_line, column, count;
+    };
+    std::map<char, Unknown> unknown;
     for (size_t r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < columns; ++c) {
             const char ch = rows[r]->text[c];
             if (ch == '.') continue;
+            const auto mark = marks.find(ch);
+            if (mark != marks.end()) {
+                mark->second.push_back({c, static_cast<int>(r)});
+                continue;
+            }
             const auto found = tileset.tiles.variants.find(ch);
             if (found == tileset.tiles.variants.end()) {
-                diag_error(path, rows[r]->number, std::string("the tileset has no tile '") + ch + "' (column " +
-                                                      std::to_string(c + 1) + ")");
+                auto &seen = unknown[ch];
+                if (seen.count++ == 0) seen = {rows[r]->number, c + 1, 1};
                 continue;
             }
             // Variants of a tile take turns by a fixed scramble of the cell.
@@ -169,6 +294,18 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
             }
         }
     }
+    if (!unknown.empty()) {
+        std::string tiles;
+        for (const auto &entry : tileset.tiles.variants) tiles += std::string(tiles.empty() ? "" : " ") + entry.first;
+        for (const auto &[ch, seen] : unknown) {
+            const int more = seen.count - 1;
+            diag_error(path, seen.row_line,
+                       std::string("the tileset ") + quoted(tileset_name) + " has no tile '" + ch + "' (column " +
+                           std::to_string(seen.column) +
+                           (more > 0 ? ", and " + std::to_string(more) + (more == 1 ? " more cell" : " more cells") : std::string()) +
+                           "); its tiles are " + tiles + ", '.' is empty, and place C WHAT gives a letter to a thing to place");
+        }
+    }
     for (const Put &put : puts) {
         if (put.text) {
             art_draw_text(&out->picture, *context.font, put.stamp, put.x, put.y, put.centred, 0, 0, width, height);
@@ -180,6 +317,38 @@ bool map_build(const std::string &path, const ArtContext &context, TileMap *out)
             continue;
         }
         image_draw(&out->picture, stamp->second, put.x, put.y, 0, 0, width, height);
+    }
+
+    // Each placed thing stands on the bottom of its cell, at the cell's left.
+    for (const Place &place : places) {
+        const auto &cells = marks[place.letter];
+        if (cells.empty()) diag_warning(path, place.line, std::string("'") + place.letter + "' stands nowhere in the map");
+        std::string destination;
+        if (place.to) {
+            const auto &targets = marks[place.to];
+            if (targets.size() != 1) {
+                diag_error(path, place.line, std::string("the elevator's destination '") + place.to + "' must stand in the map once, not " +
+                                                 std::to_string(targets.size()) + " times");
+                continue;
+            }
+            destination = ":elevator:" + std::to_string(targets[0].first * size + place.dx) + ":" +
+                          std::to_string((targets[0].second + 1) * size - place.h + place.dy);
+        }
+        const Image *stamp = nullptr;
+        if (!place.stamp.empty()) {
+            const auto found = stamps.find(place.stamp);
+            if (found == stamps.end()) {
+                diag_error(path, place.line, "no stamp " + quoted(place.stamp) + " in the tileset or the stamps files named above");
+                continue;
+            }
+            stamp = &found->second;
+        }
+        for (const auto &[c, r] : cells) {
+            const int x = c * size + place.dx, bottom = (r + 1) * size + place.dy;
+            if (stamp) image_draw(&out->picture, *stamp, x, bottom - stamp->height, 0, 0, width, height);
+            out->placed.push_back({place.line, place.key + ":" + std::to_string(place.number) + ":" + std::to_string(x) + ":" +
+                                                   std::to_string(bottom - place.h) + place.rest + destination});
+        }
     }
     out->boxes = boxes_merge(solid, width, height);
     return diagnostics.errors == errors_before;
@@ -261,6 +430,23 @@ static int layer_of(const std::string &key, std::string *rest) {
     return -1;
 }
 
+static void add_spot(const LineReader &r, LevelInfo *level, const std::string &what, double x, double y, int w, int h,
+                     bool whole) {
+    level->spots.push_back({r.path, r.line, what, x, y, w, h, whole});
+}
+
+// The sizes of sprites, from the sheets: what a doodad type or enemy kind
+// covers, for the check that it lies in the level.
+static void slot_size(const char *sheet, const std::string &name, int *w, int *h) {
+    const SheetLayout *layout = layout_find(sheet);
+    for (int i = 0; layout && i < layout->slot_count; ++i) {
+        if (name == layout->slots[i].name) {
+            *w = layout->slots[i].width;
+            *h = layout->slots[i].height;
+        }
+    }
+}
+
 static void read_trigger(const LineReader &r, const Fields &f, LevelInfo *level) {
     const std::string command = f[1];
     int v[8] = {};
@@ -277,33 +463,39 @@ static void read_trigger(const LineReader &r, const Fields &f, LevelInfo *level)
         if (!want_count(r, f, 8, 9, "trigger:level:level:entrance:x:y:w:h[:loadgame|newgame]") || !ints(2, 7)) return;
         if (!rectangle_ok(v[4], v[5])) return;
         if (f.count == 9 && f[8] != "loadgame" && f[8] != "newgame") {
-            r.error("the ninth field of a level trigger is \"loadgame\" or \"newgame\", not " + quoted(f[8]));
+            r.error("the ninth field of a level trigger is \"loadgame\" or \"newgame\", not " + quoted(f[8]) +
+                    source_suggest(f[8], {"loadgame", "newgame"}));
             return;
         }
         if (f.count == 9 && f[8] == "loadgame") {
             level->loadgame_line = r.line;  // loads the saved level, not the one named
+            add_spot(r, level, "the trigger", v[2], v[3], v[4], v[5], false);
             return;
         }
         if (f.count == 9 && f[8] == "newgame") level->newgame_line = r.line;
         level->refs.push_back({r.line, false, v[0], v[1]});
+        add_spot(r, level, "the trigger", v[2], v[3], v[4], v[5], false);
     } else if (command == "cutscene") {
         if (!want_count(r, f, 7, 7, "trigger:cutscene:number:x:y:w:h") || !ints(2, 6) || !rectangle_ok(v[3], v[4])) return;
         level->refs.push_back({r.line, true, v[0], -1});
+        add_spot(r, level, "the trigger", v[1], v[2], v[3], v[4], false);
     } else if (command == "quit" || command == "lockcamera" || command == "lockcamerax" || command == "unlockcamera" ||
                command == "startboss") {
         if (!want_count(r, f, 6, 6, "trigger:command:x:y:w:h") || !ints(2, 5)) return;
-        rectangle_ok(v[2], v[3]);
+        if (rectangle_ok(v[2], v[3])) add_spot(r, level, "the trigger", v[0], v[1], v[2], v[3], false);
     } else if (command == "movecamera") {
         if (!want_count(r, f, 8, 8, "trigger:movecamera:tx:ty:x:y:w:h") || !ints(2, 7)) return;
-        rectangle_ok(v[4], v[5]);
+        if (rectangle_ok(v[4], v[5])) add_spot(r, level, "the trigger", v[2], v[3], v[4], v[5], false);
     } else if (command == "createdoodad") {
         if (!want_count(r, f, 10, 10, "trigger:createdoodad:nx:ny:nw:nh:x:y:w:h") || !ints(2, 9)) return;
         if (v[2] <= 0 || v[3] <= 0) r.error("the created box needs a width and height above 0");
-        rectangle_ok(v[6], v[7]);
+        if (rectangle_ok(v[6], v[7])) add_spot(r, level, "the trigger", v[4], v[5], v[6], v[7], false);
         ++level->created_doodads;
     } else {
         r.error("unknown trigger command " + quoted(command) +
-                " (level, cutscene, quit, lockcamera, lockcamerax, unlockcamera, movecamera, createdoodad, startboss)");
+                " (level, cutscene, quit, lockcamera, lockcamerax, unlockcamera, movecamera, createdoodad, startboss)" +
+                source_suggest(command, {"level", "cutscene", "quit", "lockcamera", "lockcamerax", "unlockcamera", "movecamera",
+                                         "createdoodad", "startboss"}));
     }
 }
 
@@ -345,6 +537,7 @@ static void read_level_line(const LineReader &r, const Fields &f, LevelInfo *lev
         if (f.count == 5 && want_float(r, f, 4, "the fade", &fv) && fv < 0) r.error("the fade lasts 0 seconds or more");
         if (level->entrances.count(number)) r.warning("entrance " + std::to_string(number) + " is given twice; the last one counts");
         level->entrances.insert(number);
+        add_spot(r, level, "entrance " + std::to_string(number), x, y, 1, 1, true);
     } else if (layer >= 0 && (layer_key == "frames" || layer_key == "width" || layer_key == "height" || layer_key == "fps")) {
         if (!want_count(r, f, 2, 2, (key + ":n").c_str()) || !want_int(r, f, 1, "the value", &iv)) return;
         if (iv < 1) {
@@ -364,53 +557,78 @@ static void read_level_line(const LineReader &r, const Fields &f, LevelInfo *lev
         if (!keys.any) keys.line = r.line;
         keys.any = true;
     } else if (key == "savepoint") {
+        double x = 0, y = 0;
         if (!want_count(r, f, 4, 4, "savepoint:id:x:y") || !want_int(r, f, 1, "the save point id", &iv) ||
-            !want_float(r, f, 2, "x", &fv) || !want_float(r, f, 3, "y", &fv)) {
+            !want_float(r, f, 2, "x", &x) || !want_float(r, f, 3, "y", &y)) {
             return;
         }
         ++level->savepoints;
+        int w = 4, h = 4;
+        slot_size("doodads", "savepoint", &w, &h);
+        add_spot(r, level, "save point " + std::to_string(iv), std::trunc(x), std::trunc(y), w, h, true);
     } else if (key == "doodad") {
         int type = 0;
+        double x = 0, y = 0;
         if (!want_count(r, f, 4, 7, "doodad:type:x:y, doodad:-1:x:y:w:h or doodad:type:x:y:elevator:dx:dy") ||
-            !want_int(r, f, 1, "the doodad type", &type) || !want_float(r, f, 2, "x", &fv) || !want_float(r, f, 3, "y", &fv)) {
+            !want_int(r, f, 1, "the doodad type", &type) || !want_float(r, f, 2, "x", &x) || !want_float(r, f, 3, "y", &y)) {
             return;
         }
         ++level->doodads;
+        int w = 1, h = 1;
+        slot_size("doodads", "doodad" + std::to_string(type), &w, &h);
         if (type == -1) {
-            int w = 0, h = 0;
             if (f.count != 6) {
                 r.error("an invisible box is written doodad:-1:x:y:w:h");
             } else if (want_int(r, f, 4, "the width", &w) && want_int(r, f, 5, "the height", &h) && (w <= 0 || h <= 0)) {
                 r.error("an invisible box needs a width and height above 0");
+            } else {
+                add_spot(r, level, "the box", x, y, w, h, false);
             }
         } else if (type < 0 || type > 9) {
             r.error("doodad types run from -1 to 9, not " + std::to_string(type));
         } else if (f.count == 5 || f.count == 6 || (f.count == 7 && f[4] != "elevator")) {
-            r.error("after doodad:type:x:y only :elevator:dest_x:dest_y may follow");
-        } else if (f.count == 7) {
-            want_int(r, f, 5, "the destination x", &iv);
-            want_int(r, f, 6, "the destination y", &iv);
+            r.error("after doodad:type:x:y only :elevator:dest_x:dest_y may follow" + (f.count == 7 ? source_suggest(f[4], {"elevator"}) : ""));
+        } else {
+            add_spot(r, level, "the doodad", x, y, w, h, false);
+            int dx = 0, dy = 0;
+            if (f.count == 7 && want_int(r, f, 5, "the destination x", &dx) && want_int(r, f, 6, "the destination y", &dy)) {
+                add_spot(r, level, "the elevator's destination", dx, dy, w, h, false);
+            }
         }
     } else if (key == "pickup") {
+        double x = 0, y = 0;
         if (!want_count(r, f, 4, 4, "pickup:kind:x:y") || !want_int(r, f, 1, "the pickup kind", &iv) ||
-            !want_float(r, f, 2, "x", &fv) || !want_float(r, f, 3, "y", &fv)) {
+            !want_float(r, f, 2, "x", &x) || !want_float(r, f, 3, "y", &y)) {
             return;
         }
         if (iv != 0 && iv != 1) r.error("pickups are of kind 0 (health) or 1 (the stomp ability), not " + std::to_string(iv));
         if (iv == 1 && !level->ability_line) level->ability_line = r.line;
         ++level->pickups;
+        int w = 1, h = 1;
+        if (iv == 1) slot_size("pickups", "ability", &w, &h);
+        add_spot(r, level, "the pickup", std::trunc(x), std::trunc(y), w, h, false);
     } else if (key == "enemy") {
+        double x = 0, y = 0;
         if (!want_count(r, f, 4, 4, "enemy:kind:x:y") || !want_int(r, f, 1, "the enemy kind", &iv) ||
-            !want_float(r, f, 2, "x", &fv) || !want_float(r, f, 3, "y", &fv)) {
+            !want_float(r, f, 2, "x", &x) || !want_float(r, f, 3, "y", &y)) {
             return;
         }
         if (iv < 0 || iv > 3) r.error("enemies are of kind 0 to 3, not " + std::to_string(iv));
         ++level->enemies;
+        int w = 1, h = 1;
+        if (iv == 2 || iv == 3) slot_size("enemies", "enemy" + std::to_string(iv), &w, &h);
+        add_spot(r, level, "the enemy", x, y, w, h, false);
     } else if (key == "trigger") {
         ++level->triggers;
         read_trigger(r, f, level);
     } else {
-        r.error("unknown key " + quoted(key));
+        static const std::vector<std::string> KEYS = {
+            "title",          "music",        "width",        "height",        "cameralocked",          "entrance",
+            "flashlight",     "savepoint",    "doodad",       "pickup",        "enemy",                 "trigger",
+            "RearBGframes",   "BGframes",     "FGframes",     "RearBGwidth",   "BGwidth",               "FGwidth",
+            "RearBGheight",   "BGheight",     "FGheight",     "RearBGfps",     "BGfps",                 "FGfps",
+            "RearBGHorzScrollSpeed", "BGHorzScrollSpeed", "FGHorzScrollSpeed"};
+        r.error("unknown key " + quoted(key) + source_suggest(key, KEYS));
     }
 }
 
@@ -445,6 +663,35 @@ bool level_read(const std::string &path, int number, LevelInfo *out) {
     out->path = path;
     const auto read_line = [out](const LineReader &r, const Fields &f) { read_level_line(r, f, out); };
     return read_description(path, &out->lines, read_line) && diagnostics.errors == errors_before;
+}
+
+bool level_read_placed(const TileMap &map, LevelInfo *level) {
+    const int errors_before = diagnostics.errors;
+    for (const PlacedLine &placed : map.placed) {
+        LineReader r{map.path, placed.line};
+        Fields fields;
+        split_fields(placed.text, &fields);
+        level->lines.push_back(placed.text);
+        if (fields.overflow) {
+            r.error("the placed line " + quoted(placed.text) + " has more than " + std::to_string(TEXT_MAX_FIELDS) + " fields");
+            continue;
+        }
+        read_level_line(r, fields, level);
+    }
+    return diagnostics.errors == errors_before;
+}
+
+// A thing lies in the level when its rectangle does (wholly, or in part).
+static void check_spot(const Spot &spot, int width, int height) {
+    const double right = spot.x + spot.w, bottom = spot.y + spot.h;
+    const bool inside = spot.whole ? spot.x >= 0 && spot.y >= 0 && right <= width && bottom <= height
+                                   : right > 0 && bottom > 0 && spot.x < width && spot.y < height;
+    if (inside) return;
+    diag_error(spot.path, spot.line,
+               spot.what + " at (" + source_number(spot.x) + ", " + source_number(spot.y) + ") lies " +
+                   (spot.whole ? "outside" : "wholly outside") + " the level, which is " + std::to_string(width) + " x " +
+                   std::to_string(height) + " pixels (x 0 to " + std::to_string(width - 1) + ", y 0 to " +
+                   std::to_string(height - 1) + ")");
 }
 
 static void check_capacity(const std::string &path, int count, int capacity, const char *what) {
@@ -512,8 +759,12 @@ bool level_check(LevelInfo *level, const TileMap *map, const ContentIndex &index
         }
         level->doodads += static_cast<int>(map->boxes.size());
     }
-    if (!level->width || !level->height) {
+    if (level->map_failed) {
+        // The map's own errors say what is wrong; its picture and size are unknown.
+    } else if (!level->width || !level->height) {
         diag_error(path, 0, "gives no width and height (width:n and height:n, or a tile map)");
+    } else {
+        for (const Spot &spot : level->spots) check_spot(spot, level->width, level->height);
     }
 
     for (int layer = 0; layer < 3; ++layer) {
@@ -521,7 +772,9 @@ bool level_check(LevelInfo *level, const TileMap *map, const ContentIndex &index
         const std::string name = level_picture_name(level->number, layer);
         const auto picture = index.pictures.find(name);
         if (picture == index.pictures.end()) {
-            if (layer == 1) {
+            if (layer == 1 && level->map_failed) {
+                continue;
+            } else if (layer == 1) {
                 diag_error(path, 0, "has no level picture img/" + name + ".png (images/" + name + ".art or .png, or levels/" + name + ".map)");
             } else if (keys.any) {
                 diag_error(path, keys.line, "sets a layer whose picture img/" + name + ".png is missing");
@@ -600,13 +853,14 @@ static void read_cutscene_line(const LineReader &r, const Fields &f, CutsceneInf
         } else if (kind == "quit") {
             if (!want_count(r, f, 2, 2, "target:quit")) return;
         } else {
-            r.error("a target is level, cutscene or quit, not " + quoted(kind));
+            r.error("a target is level, cutscene or quit, not " + quoted(kind) + source_suggest(kind, {"level", "cutscene", "quit"}));
             return;
         }
         if (out->has_target) r.warning("a second target; the last one counts");
         out->has_target = true;
     } else {
-        r.error("unknown key " + quoted(key) + " (frames, fps, sound_overlay, target)");
+        r.error("unknown key " + quoted(key) + " (frames, fps, sound_overlay, target)" +
+                source_suggest(key, {"frames", "fps", "sound_overlay", "target"}));
     }
 }
 

@@ -24,10 +24,20 @@ struct Box {
     int x, y, w, h;
 };
 
-// A level picture drawn from a tile map, and its solid ground.
+// A level line made by a "place" line of a tile map, for each cell of its
+// letter: "enemy:2:36:14". line is the place line's number in the map.
+struct PlacedLine {
+    int line;
+    std::string text;
+};
+
+// A level picture drawn from a tile map, its solid ground, and the level
+// lines its letters place.
 struct TileMap {
+    std::string path;
     Image picture;
     std::vector<Box> boxes;
+    std::vector<PlacedLine> placed;
 };
 
 // Reads a tile map (tilesets come from <content_dir>/tiles). False after
@@ -52,6 +62,17 @@ struct LayerKeys {
     int line = 0;      // the first such key
 };
 
+// A position the level file gives, checked against the level's size once
+// it is known: a thing of w x h pixels at (x, y), or a trigger rectangle.
+struct Spot {
+    std::string path;  // the level file, or the map for placed lines
+    int line;
+    std::string what;  // "the enemy", "entrance 1", ...
+    double x, y;
+    int w, h;
+    bool whole;        // must lie wholly inside; else some part must
+};
+
 struct LevelInfo {
     int number = 0;
     std::string path;
@@ -66,10 +87,15 @@ struct LevelInfo {
     int loadgame_line = 0;           // a "loadgame" trigger, which may play cutscene 2
     int newgame_line = 0;            // a "newgame" trigger, which makes level 3 the saved level
     std::set<int> entrances;
+    std::vector<Spot> spots;
+    bool map_failed = false;         // its tile map has errors of its own
 };
 
 // Reads and checks one level description line by line.
 bool level_read(const std::string &path, int number, LevelInfo *out);
+// Reads the lines a tile map's "place" lines make as if the level file held
+// them (messages name the map's lines), and adds them to the level.
+bool level_read_placed(const TileMap &map, LevelInfo *level);
 // Adds the map's keys and boxes, checks references, sizes and capacities,
 // and gives the text for the archive.
 bool level_check(LevelInfo *level, const TileMap *map, const ContentIndex &index, std::string *text);

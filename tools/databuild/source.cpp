@@ -2,6 +2,8 @@
 
 #include "common/text.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -190,4 +192,53 @@ bool source_float(const std::string &word, double *value) {
 
 std::string quoted(const std::string &word) {
     return "\"" + word + "\"";
+}
+
+// Edits between two words, a swap of neighbours counting as one.
+static int edit_distance(const std::string &a, const std::string &b) {
+    const size_t n = a.size(), m = b.size();
+    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1, 0));
+    for (size_t i = 0; i <= n; ++i) d[i][0] = static_cast<int>(i);
+    for (size_t j = 0; j <= m; ++j) d[0][j] = static_cast<int>(j);
+    for (size_t i = 1; i <= n; ++i) {
+        for (size_t j = 1; j <= m; ++j) {
+            const int change = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                                       std::tolower(static_cast<unsigned char>(b[j - 1]))
+                                   ? 0
+                                   : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[n][m];
+}
+
+std::string source_nearest(const std::string &word, const std::vector<std::string> &known) {
+    const std::string trimmed = source_trim(word);
+    if (trimmed.empty()) return "";
+    // A slip is one edit in a short word, two in a longer one.
+    const int most = trimmed.size() <= 4 ? 1 : 2;
+    std::string best;
+    int best_distance = most + 1;
+    for (const std::string &candidate : known) {
+        const int distance = edit_distance(trimmed, candidate);
+        if (distance < best_distance) {
+            best = candidate;
+            best_distance = distance;
+        }
+    }
+    return best == word ? "" : best;
+}
+
+std::string source_suggest(const std::string &word, const std::vector<std::string> &known) {
+    const std::string nearest = source_nearest(word, known);
+    return nearest.empty() ? "" : "; did you mean " + quoted(nearest) + "?";
+}
+
+bool source_is_leftover(const std::string &file_name) {
+    auto ends_with = [&](const char *end) {
+        const size_t n = std::strlen(end);
+        return file_name.size() >= n && file_name.compare(file_name.size() - n, n, end) == 0;
+    };
+    return file_name.rfind(".#", 0) == 0 || ends_with("~") || ends_with(".swp") || ends_with(".swo") || ends_with(".bak");
 }

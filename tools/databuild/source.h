@@ -63,3 +63,14 @@ bool source_float(const std::string &word, double *value);
 
 // The word as written, quoted, for messages.
 std::string quoted(const std::string &word);
+
+// The known word a misspelt one most likely meant: the nearest by letters
+// added, dropped, changed or swapped (case ignored), if it is near enough to
+// be a slip; "" otherwise.
+std::string source_nearest(const std::string &word, const std::vector<std::string> &known);
+// "; did you mean "title"?" for a near word, else "".
+std::string source_suggest(const std::string &word, const std::vector<std::string> &known);
+
+// Files an editor leaves beside its work: backups ("level5.txt~",
+// "level5.txt.bak"), locks (".#level5.txt") and swap files ("*.swp").
+bool source_is_leftover(const std::string &file_name);

@@ -44,9 +44,16 @@ struct Note {
     double frequency, velocity;
 };
 
+// One line of a pattern: an instrument and one token per step.
+struct Track {
+    std::string instrument;
+    std::vector<std::string> steps;
+    int line = 0;
+};
+
 struct Pattern {
     int line = 0;
-    std::vector<std::pair<std::string, std::vector<std::string>>> tracks;  // instrument, one token per step
+    std::vector<Track> tracks;
 };
 
 struct Score {
@@ -196,7 +203,10 @@ static bool read_parameters(const std::string &path, int line, const std::vector
             (key == "note" ? in->note : key == "from" ? in->from : in->to) = hz;
             i += 1;
         } else {
-            diag_error(path, line, "unknown setting " + quoted(key));
+            static const std::vector<std::string> SETTINGS = {
+                "volume", "pan",     "duty",    "attack", "decay", "sustain", "release", "lowpass", "transpose", "start",
+                "hold",   "vibrato", "tremolo", "sweep",  "arp",   "note",    "from",    "to"};
+            diag_error(path, line, "unknown setting " + quoted(key) + source_suggest(key, SETTINGS));
             return false;
         }
     }
@@ -232,7 +242,7 @@ static void read_track(Score *score, Pattern *pattern, const SourceLine &line, c
     }
     std::vector<std::string> steps;
     for (int r = 0; r < repeat; ++r) steps.insert(steps.end(), tokens.begin(), tokens.end());
-    pattern->tracks.push_back({name, steps});
+    pattern->tracks.push_back({name, steps, line.number});
 }
 
 static bool parse_score(const SourceFile &source, Score *score) {
@@ -286,7 +296,8 @@ static bool parse_score(const SourceFile &source, Score *score) {
             if (words.size() <= wave_at || !read_wave(words[wave_at], &in.wave)) {
                 diag_error(source.path, line.number,
                            std::string("write it as: ") + (voice ? "voice WAVE" : "instrument NAME WAVE") +
-                               " [settings], WAVE one of square, triangle, saw, sine, noise");
+                               " [settings], WAVE one of square, triangle, saw, sine, noise" +
+                               (words.size() > wave_at ? source_suggest(words[wave_at], {"square", "triangle", "saw", "sine", "noise"}) : ""));
                 continue;
             }
             if (!read_parameters(source.path, line.number, words, wave_at + 1, voice, &in)) continue;
@@ -315,7 +326,9 @@ static bool parse_score(const SourceFile &source, Score *score) {
                 score->song.push_back(words[i]);
             }
         } else {
-            diag_error(source.path, line.number, "unknown line " + quoted(word));
+            static const std::vector<std::string> LINES = {"tempo", "steps",      "channels", "peak",    "gain",  "quality",
+                                                           "length", "loop", "echo", "instrument", "voice", "pattern", "song"};
+            diag_error(source.path, line.number, "unknown line " + quoted(word) + source_suggest(word, LINES));
         }
     }
     if (!score->song.empty() && !score->voices.empty()) {
@@ -442,19 +455,22 @@ static bool song_notes(const Score &score, std::vector<Note> *notes, long *lengt
         if (found == score.patterns.end()) continue;
         const Pattern &pattern = found->second;
         size_t steps = 0;
-        for (const auto &track : pattern.tracks) steps = std::max(steps, track.second.size());
-        for (const auto &track : pattern.tracks) {
-            const auto instrument = score.instruments.find(track.first);
+        for (const Track &track : pattern.tracks) steps = std::max(steps, track.steps.size());
+        for (const Track &track : pattern.tracks) {
+            const auto instrument = score.instruments.find(track.instrument);
             if (instrument == score.instruments.end()) {
-                diag_error(score.path, pattern.line, "pattern " + quoted(name) + " plays " + quoted(track.first) + ", which is no instrument");
+                std::vector<std::string> names;
+                for (const auto &entry : score.instruments) names.push_back(entry.first);
+                diag_error(score.path, track.line, "pattern " + quoted(name) + " plays " + quoted(track.instrument) +
+                                                       ", which is no instrument" + source_suggest(track.instrument, names));
                 continue;
             }
-            if (track.second.size() != steps) {
-                diag_error(score.path, pattern.line, "the tracks of pattern " + quoted(name) + " differ in length (" +
-                                                         std::to_string(track.second.size()) + " and " + std::to_string(steps) + " steps)");
+            if (track.steps.size() != steps) {
+                diag_error(score.path, track.line, "the tracks of pattern " + quoted(name) + " differ in length (" +
+                                                       std::to_string(track.steps.size()) + " and " + std::to_string(steps) + " steps)");
                 continue;
             }
-            const std::vector<std::string> &tokens = track.second;
+            const std::vector<std::string> &tokens = track.steps;
             for (size_t s = 0; s < tokens.size(); ++s) {
                 std::string token = tokens[s];
                 if (token == "." || token == "-") continue;
@@ -466,8 +482,8 @@ static bool song_notes(const Score &score, std::vector<Note> *notes, long *lengt
                 if (token == "x") {
                     frequency = instrument->second.note;
                 } else if (!note_frequency(token, &frequency)) {
-                    diag_error(score.path, pattern.line, "pattern " + quoted(name) + ": " + quoted(tokens[s]) +
-                                                             " is no note (c4, f#5, bb3, x), rest (.) or hold (-)");
+                    diag_error(score.path, track.line, "pattern " + quoted(name) + ": " + quoted(tokens[s]) +
+                                                           " is no note (c4, f#5, bb3, x), rest (.) or hold (-)");
                     continue;
                 }
                 size_t end = s + 1;
