@@ -35,7 +35,7 @@ struct Picture {
     int width = 0, height = 0;
     std::vector<uint8_t> bytes;
     Rgba at(int x, int y) const {
-        if (x < 0 || y < 0 || x >= width || y >= height) return {};
+        if (x < 0 || y < 0 || x >= width || y >= height) return {0, 0, 0, 255};  // as black as the cleared target
         const uint8_t *p = &bytes[(static_cast<size_t>(y) * width + x) * 4];
         return {p[0], p[1], p[2], p[3]};
     }
