@@ -1,5 +1,5 @@
-// The camera: the dead zone, the level's ends, the glide of a locked camera,
-// the horizontal lock and the two fades.
+// The camera: the dead zone, the level's ends, the glide of a locked camera
+// and the horizontal lock.
 #include "player/camera.h"
 
 #include "player_world.h"
@@ -67,38 +67,6 @@ TEST(Camera, ALockedGlideOf110PixelsTakesTwoSecondsWithoutOvershoot) {
     }
     std::printf("glide of 110 px: %d frames, %.3f s\n", frames, frames * FRAME_DT);
     EXPECT_NEAR(frames * FRAME_DT, 2.0f, FRAME_DT * 1.01f);
-
-    // And back to a target behind it, on both axes at once.
-    level_state.camera_target_x = 100;
-    level_state.camera_y = 5;
-    update_camera(FRAME_DT);
-    EXPECT_FLOAT_EQ(level_state.camera_x, 110 - 55 * FRAME_DT);
-    update_camera(FRAME_DT);
-    EXPECT_FLOAT_EQ(level_state.camera_x, 110 - 2 * 55 * FRAME_DT);
-    EXPECT_FLOAT_EQ(level_state.camera_y, 5 - 2 * 55 * FRAME_DT);
-    for (int frame = 0; frame < 30; ++frame) update_camera(FRAME_DT);
-    EXPECT_EQ(level_state.camera_x, 100.0f);
-    EXPECT_EQ(level_state.camera_y, 0.0f);
-}
-
-TEST(Camera, AFadeOutWaitsForTheFadeIn) {
-    world_reset(64, 36);
-    level_state.fade_in_duration = 1.0f;
-    level_state.fade_out_duration = 0.5f;
-    int frames = 0;
-    while (level_state.fade_in_duration > 0.0f && frames < 200) {
-        EXPECT_EQ(level_state.fade_out_elapsed, 0.0f);
-        update_camera(FRAME_DT);
-        ++frames;
-    }
-    EXPECT_EQ(frames, 63);  // 1 s of 16 ms frames, the last one reaching it
-    // The fade-out starts in the frame in which the fade-in ends.
-    EXPECT_FLOAT_EQ(level_state.fade_out_elapsed, FRAME_DT);
-    while (level_state.fade_out_duration > 0.0f && frames < 400) {
-        update_camera(FRAME_DT);
-        ++frames;
-    }
-    EXPECT_EQ(frames, 63 + 31);
 }
 
 }  // namespace

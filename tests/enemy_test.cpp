@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int32_t IDLE = 0, MOVING = 1, FALLING = 2, TURNING = 3;
+constexpr int32_t IDLE = 0, MOVING = 1, TURNING = 3;
 
 // The random value the next draw will give, without taking it.
 int32_t next_random() {
@@ -89,20 +89,6 @@ TEST(Walker, WalksOnTheFrameThatEndsTheWalk) {
     walker_step(walker, FRAME_DT);
     EXPECT_EQ(walker.state, IDLE);
     EXPECT_FLOAT_EQ(walker.x, 50 + 15 * FRAME_DT);
-}
-
-TEST(Walker, FallsAndSettlesOnAWholeRow) {
-    world_reset(100, 60);
-    add_box(0, 30, 100, 2);
-    Enemy &walker = add_enemy(ENEMY_WALKER, 50, 20.3f);
-    int frames = 0;
-    while (walker.state == FALLING && frames < 200) {
-        walker_step(walker, FRAME_DT);
-        ++frames;
-    }
-    EXPECT_EQ(walker.y, 29.0f);
-    EXPECT_EQ(walker.state, IDLE);
-    EXPECT_EQ(walker.behaviour_timer, 1.0f);
 }
 
 // A floor over rows 26..29 and a patroller standing on it, idle.
@@ -216,53 +202,6 @@ TEST(Patroller, PauseAfterAHopDrawsTheSecondValueOnlyWhenUsed) {
     }
 }
 
-// Landing probes sit at R - W + 1, R and R + W - 1 below the sprite.
-TEST(Patroller, LandsWhereAProbeFindsGround) {
-    const struct {
-        int32_t ground_from, ground_to;
-        bool lands;
-    } cases[] = {
-        {0, 199, true}, {40, 44, true}, {56, 60, true}, {57, 70, false}, {45, 49, false}, {51, 55, false},
-    };
-    for (const auto &c : cases) {
-        world_reset(200, 60);
-        add_box(c.ground_from, 26, c.ground_to - c.ground_from + 1, 4);
-        Enemy &enemy = add_enemy(ENEMY_SMALL, 50, 10.2f);
-        for (int frame = 0; frame < 60 && enemy.state == FALLING; ++frame) patroller_step(enemy, FRAME_DT);
-        EXPECT_EQ(enemy.state == IDLE, c.lands) << c.ground_from;
-        if (c.lands) {
-            EXPECT_EQ(enemy.y, 20.0f) << c.ground_from;
-        }
-    }
-}
-
-TEST(Damage, AHitWithinTheProtectionCountsOnce) {
-    world_reset(100, 60);
-    Enemy &enemy = add_enemy(ENEMY_SMALL, 10, 10);
-    sounds_played();
-    damage_enemy(enemy);
-    damage_enemy(enemy);
-    EXPECT_EQ(enemy.health, 2);
-    EXPECT_EQ(enemy.hurt_timer, 0.4f);
-    EXPECT_EQ(sounds_played(), std::vector<SoundId>{SOUND_ENEMY_HURT});
-    enemy.hurt_timer = 0.0f;
-    damage_enemy(enemy);
-    EXPECT_EQ(enemy.health, 1);
-}
-
-TEST(Damage, TheHitBelowZeroKillsWithABurst) {
-    world_reset(100, 60);
-    Enemy &enemy = add_enemy(ENEMY_LARGE, 10, 20);
-    enemy.health = 0;
-    sounds_played();
-    damage_enemy(enemy);
-    EXPECT_FALSE(enemy.active);
-    EXPECT_EQ(sounds_played(), std::vector<SoundId>{SOUND_EXPLOSION_SMALL});
-    ASSERT_EQ(count_effects(7), 1);
-    EXPECT_EQ(effects[0].x, 16.0f);
-    EXPECT_EQ(effects[0].y, 26.0f);
-}
-
 TEST(Damage, TheLastEnemyOfLevelFourRevealsTheAbility) {
     const struct {
         const char *name;
@@ -308,28 +247,6 @@ Projectile shot_at(float x, float y, int32_t direction) {
     return shot;
 }
 
-TEST(Projectile, LeavesTheLevelPastItsEdges) {
-    const struct {
-        const char *name;
-        float x, y;
-        int32_t direction;
-        bool alive;
-    } cases[] = {
-        {"right, still at the edge", 99.0f, 10, DIR_RIGHT, true},
-        {"right, past the edge", 99.6f, 10, DIR_RIGHT, false},
-        {"left, down to -3", -2.4f, 10, DIR_LEFT, true},
-        {"left, past -3", -2.5f, 10, DIR_LEFT, false},
-        {"up, past -1", 10, -0.5f, DIR_UP, false},
-        {"down, past the bottom", 10, 59.5f, DIR_DOWN, false},
-    };
-    for (const auto &c : cases) {
-        world_reset(100, 60);
-        Projectile shot = shot_at(c.x, c.y, c.direction);
-        update_projectile(shot, FRAME_DT);
-        EXPECT_EQ(shot.lifetime > 0.0f, c.alive) << c.name;
-    }
-}
-
 TEST(Projectile, ShotsCannotHitOnePixelEnemies) {
     for (const int32_t kind : {ENEMY_WALKER, ENEMY_HAZARD}) {
         world_reset(100, 60);
@@ -350,7 +267,7 @@ TEST(Projectile, TheSearchRepeatsOncePerActiveEnemy) {
         float first_hurt;
         int32_t first_after, second_after;
     } cases[] = {
-        {"hit counts once", 3, 0.0f, 2, 5},
+        {"a hit counts once: the enemy is protected for 0.4 s", 3, 0.0f, 2, 5},
         {"a kill lets the next search hit the one behind", 0, 0.0f, -1, 4},
         {"protected: the shot ends without damage", 3, 0.3f, 3, 5},
     };
@@ -366,21 +283,6 @@ TEST(Projectile, TheSearchRepeatsOncePerActiveEnemy) {
         EXPECT_EQ(first.health, c.first_after) << c.name;
         EXPECT_EQ(second.health, c.second_after) << c.name;
     }
-}
-
-TEST(Projectile, AnimatesThroughItsFramesAndWraps) {
-    world_reset(100, 60);
-    Projectile shot = shot_at(50, 30, DIR_UP);
-    int wraps = 0;
-    int32_t previous = 0;
-    for (int frame = 0; frame < 45; ++frame) {
-        update_projectile(shot, FRAME_DT);
-        ASSERT_LT(shot.frame, 4);
-        wraps += shot.frame < previous;
-        previous = shot.frame;
-    }
-    EXPECT_EQ(wraps, 2);  // 0.72 s of 0.333 s cycles
-    EXPECT_NEAR(shot.y, 30 - 45 * 35.22f * FRAME_DT, 1e-3);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The player on hand-built levels at a fixed 16 ms frame: jumps, dashes,
-// the stomp, shots, bounds, hurt, death and respawn.
+// the stomp, shots, death and respawn.
 #include "player/player.h"
 
 #include "level/level.h"
@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -25,27 +26,19 @@ void floor_level(float x) {
     player.y = FLOOR_Y - 1;
 }
 
-struct Jump {
-    float rise;
-    int frames;  // until standing again
-};
-
-// Presses jump for hold_frames frames (or to the end) and follows the jump
-// until the player stands again.
-Jump jump(int hold_frames) {
+// Presses jump for hold_frames frames (or throughout) and follows the jump
+// until the player stands again; returns the height reached.
+float jump(int hold_frames) {
     floor_level(50.0f);
-    run_player(2);
-    const float start = player.y;
-    float top = start;
+    float top = player.y;
     controls.jump = true;
-    int frame = 0;
-    for (; frame < 500; ++frame) {
+    for (int frame = 0; frame < 500; ++frame) {
         if (frame == hold_frames) controls.jump = false;
         update_player(FRAME_DT);
         top = std::min(top, player.y);
         if (frame > 0 && player.state == PLAYER_STANDING) break;
     }
-    return {start - top, frame + 1};
+    return FLOOR_Y - 1 - top;
 }
 
 // Crouches, presses jump and runs the dash out; returns the distance.
@@ -71,10 +64,10 @@ TEST(PlayerJump, HeldRisesAboutFivePixelsATapAboutOneAndAHalf) {
         {"tapped", 1, 1.2f, 1.6f},
     };
     for (const auto &c : cases) {
-        const Jump result = jump(c.hold_frames);
-        std::printf("jump %s: rise %.3f px, %d frames\n", c.name, result.rise, result.frames);
-        EXPECT_GE(result.rise, c.low) << c.name;
-        EXPECT_LE(result.rise, c.high) << c.name;
+        const float rise = jump(c.hold_frames);
+        std::printf("jump %s: rise %.3f px\n", c.name, rise);
+        EXPECT_GE(rise, c.low) << c.name;
+        EXPECT_LE(rise, c.high) << c.name;
         EXPECT_EQ(player_point_y(), FLOOR_Y - 1) << c.name;  // landed on the floor
     }
 }
@@ -92,19 +85,6 @@ TEST(PlayerJump, HoldingJumpAfterLandingDoesNotJumpAgain) {
     run_player(1);
     EXPECT_EQ(player.state, PLAYER_AIRBORNE);
     EXPECT_EQ(count_sound(sounds_played(), SOUND_JUMP), 1);
-}
-
-TEST(PlayerJump, HeadBumpStopsTheRise) {
-    floor_level(50.0f);
-    add_box(40, 21, 20, 2);  // two pixels above the head at y 24
-    controls.jump = true;
-    float top = player.y;
-    for (int frame = 0; frame < 60; ++frame) {
-        update_player(FRAME_DT);
-        top = std::min(top, player.y);
-    }
-    EXPECT_GE(top, 23.5f);  // the head (y - 1) never entered row 22
-    EXPECT_EQ(player.state, PLAYER_STANDING);
 }
 
 TEST(PlayerDash, FullDashCoversAboutSevenPixelsEitherWay) {
@@ -140,54 +120,6 @@ TEST(PlayerDash, UnderAOnePixelCeilingGoesOnUntilTheHeadIsClear) {
     EXPECT_GE(player_point_x(), 60);
     EXPECT_LE(player.x, 61.0f);
     EXPECT_EQ(player.state, PLAYER_STANDING);
-}
-
-TEST(PlayerDash, AWallAheadEndsTheDashAtOnce) {
-    floor_level(0.0f);
-    add_box(103, 20, 4, 6);
-    dash_from(100.0f, DIR_RIGHT);
-    EXPECT_EQ(player.state, PLAYER_CROUCHING);
-    EXPECT_LT(player_point_x(), 102);
-}
-
-TEST(PlayerLanding, OnlyAHardLandingStartsTheBlink) {
-    const struct {
-        float drop;  // pixels above the standing height
-        bool blink;
-    } cases[] = {{1.0f, false}, {2.0f, true}, {20.0f, true}};
-    for (const auto &c : cases) {
-        floor_level(50.0f);
-        player.y -= c.drop;
-        player.state = PLAYER_AIRBORNE;
-        sounds_played();
-        int frames = 0;
-        while (player.state == PLAYER_AIRBORNE && frames < 200) {
-            update_player(FRAME_DT);
-            ++frames;
-        }
-        EXPECT_EQ(player.landing_timer > 0.0f, c.blink) << c.drop;
-        EXPECT_EQ(sounds_played(), std::vector<SoundId>{SOUND_LAND}) << c.drop;
-        EXPECT_EQ(count_effects(1), 1) << c.drop;
-        run_player(60);
-        EXPECT_EQ(player.landing_timer > 0.3333332f, c.blink) << c.drop;  // runs out, then stays
-        EXPECT_LT(player.landing_timer, 0.36f) << c.drop;
-    }
-}
-
-TEST(PlayerElevator, StandingOnAnArmedElevatorSetsItGoingWithTheHumOnlyInTheTitleLevel) {
-    for (const int32_t level : {0, 1}) {
-        floor_level(50.0f);
-        level_state.level = level;
-        const int32_t lift = add_box(45, 20, 10, 2);
-        doodads[lift].elevator_armed = true;
-        player.y = 19.0f;
-        sounds_played();
-        run_player(2);
-        EXPECT_EQ(player.ground_index, lift);
-        EXPECT_TRUE(doodads[lift].elevator_moving);
-        EXPECT_FALSE(doodads[lift].elevator_armed);
-        EXPECT_EQ(count_sound(sounds_played(), SOUND_ELEVATOR_LOOP), level == 0 ? 1 : 0) << level;
-    }
 }
 
 // A player hanging in the air above a stack of breakable blocks.
@@ -297,88 +229,12 @@ TEST(PlayerShot, HeldFireRepeatsAtTheCooldownTapsFireAtEachPress) {
     EXPECT_EQ(fired, (std::vector<int>{0, 2, 4}));
 }
 
-TEST(PlayerBounds, ClampedSidewaysAndUpwardKilledBelow) {
-    world_reset(100, 40);
-    player.x = 1.0f;
-    player.y = 0.5f;
-    player.state = PLAYER_AIRBORNE;
-    player.vy = 20.0f;
-    controls.left = true;
-    run_player(5);
-    EXPECT_EQ(player.x, 0.0f);
-    EXPECT_EQ(player.y, 0.0f);
-    controls.left = false;
-    controls.right = true;
-    player.x = 98.5f;
-    run_player(3);
-    EXPECT_EQ(player.x, 99.0f);
-    controls.right = false;
-    for (int frame = 0; frame < 400 && player.state != PLAYER_DEAD; ++frame) update_player(FRAME_DT);
-    EXPECT_EQ(player.state, PLAYER_DEAD);
-    EXPECT_GE(player.y, 41.0f);
-}
-
-TEST(PlayerHurt, KnockedBackAwayFromTheFacingSideUnlessAWallIsThere) {
-    const struct {
-        int32_t facing;
-        bool wall;
-        float moved_low, moved_high;
-    } cases[] = {
-        {DIR_RIGHT, false, -8.0f, -4.0f},  // pushed only while in the air
-        {DIR_LEFT, false, 4.0f, 8.0f},
-        {DIR_LEFT, true, 0.0f, 2.0f},
-    };
-    for (const auto &c : cases) {
-        floor_level(100.0f);
-        if (c.wall) add_box(102, 0, 4, 26);
-        player.facing = c.facing;
-        controls.left = controls.right = true;  // ignored while hurt
-        sounds_played();
-        hurt_player();
-        EXPECT_EQ(player.health, 4);
-        EXPECT_EQ(player.state, PLAYER_AIRBORNE);
-        EXPECT_EQ(player.vy, 13.14f);
-        EXPECT_EQ(sounds_played(), std::vector<SoundId>{SOUND_PLAYER_HURT});
-        run_player(50);
-        const float moved = player.x - 100.0f;
-        std::printf("hurt facing %d%s: moved %.3f px\n", c.facing, c.wall ? " by a wall" : "", moved);
-        EXPECT_GE(moved, c.moved_low) << c.facing << c.wall;
-        EXPECT_LE(moved, c.moved_high) << c.facing << c.wall;
-    }
-}
-
-TEST(PlayerHurt, TheLastPointOfHealthKillsWithTheBurst) {
+// The player stands on an armed elevator (index 1) in a level with save
+// points 1 at (20, 10) and 2 at (40, 10); returns frames until the respawn.
+int die_on_elevator_and_respawn() {
     floor_level(100.0f);
-    player.health = 1;
-    sounds_played();
-    hurt_player();
-    EXPECT_EQ(player.state, PLAYER_DEAD);
-    EXPECT_EQ(player.death_timer, 2.5f);
-    EXPECT_EQ(sounds_played(), (std::vector<SoundId>{SOUND_PLAYER_HURT, SOUND_PLAYER_DIE}));
-    run_player(30);
-    // Eight pieces spread in the eight directions at 35 px/s.
-    const float reach = 35.0f * 30 * FRAME_DT;
-    const int dx[] = {0, 1, 1, 1, 0, -1, -1, -1};
-    const int dy[] = {-1, -1, 0, 1, 1, 1, 0, -1};
-    for (int i = 0; i < DEBRIS_CAPACITY; ++i) {
-        EXPECT_NEAR(player.debris[i].x, 100.0f + dx[i] * reach, 1e-3) << i;
-        EXPECT_NEAR(player.debris[i].y, 25.0f + dy[i] * reach, 1e-3) << i;
-    }
-    kill_player();  // a second death changes nothing
-    EXPECT_TRUE(sounds_played().empty());
-}
-
-// A level with two save points and an elevator the player stands on.
-struct RespawnLevel {
-    int32_t elevator;
-};
-
-RespawnLevel respawn_level() {
-    floor_level(100.0f);
-    RespawnLevel level;
-    level.elevator = add_box(95, FLOOR_Y - 2, 10, 1);
-    doodads[level.elevator].elevator_armed = true;
-    doodads[level.elevator].dest_x = 150;
+    add_box(95, FLOOR_Y - 2, 10, 1);
+    doodads[1].elevator_armed = true;
     player.y = FLOOR_Y - 3;
     for (int32_t id : {1, 2}) {
         SavePoint &point = *save_point_append();
@@ -387,11 +243,14 @@ RespawnLevel respawn_level() {
         point.x = 20 * id;
         point.y = 10;
     }
-    return level;
-}
-
-// Frames from the death until the player stands again.
-int frames_to_respawn() {
+    settings.savelevel = level_state.level;
+    settings.savecheckpoint = 2;
+    run_player(1);
+    EXPECT_EQ(player.ground_index, 1);
+    EXPECT_TRUE(doodads[1].elevator_moving);
+    doodads[1].x = 120.0f;  // carried some way
+    kill_player();
+    EXPECT_EQ(player.ground_index, NO_DOODAD);  // the body rides nothing
     int frames = 0;
     while (player.state == PLAYER_DEAD && frames < 400) {
         update_player(FRAME_DT);
@@ -400,55 +259,17 @@ int frames_to_respawn() {
     return frames;
 }
 
-TEST(PlayerDeath, TheBodyLeavesTheElevatorAndTheElevatorGoesHomeOnRespawn) {
-    const RespawnLevel level = respawn_level();
-    settings.savelevel = level_state.level;
-    settings.savecheckpoint = 2;
-    run_player(1);
-    ASSERT_EQ(player.ground_index, level.elevator);
-    ASSERT_TRUE(doodads[level.elevator].elevator_moving);
-    doodads[level.elevator].x = 120.0f;  // carried some way
-    kill_player();
-    EXPECT_EQ(player.ground_index, NO_DOODAD);
-    const int frames = frames_to_respawn();
+TEST(PlayerDeath, RespawnAtTheSavePointWithTheElevatorBackHome) {
+    const int frames = die_on_elevator_and_respawn();
     std::printf("respawn after %d frames (%.3f s)\n", frames, frames * FRAME_DT);
     EXPECT_NEAR(frames * FRAME_DT, 2.4f, FRAME_DT * 1.01f);
     EXPECT_EQ(player.x, 42.0f);
     EXPECT_EQ(player.y, 13.0f);
     EXPECT_EQ(player.health, 5);
     EXPECT_EQ(player.lives, 2);
-    const Doodad &elevator = doodads[level.elevator];
-    EXPECT_FALSE(elevator.elevator_moving);
-    EXPECT_TRUE(elevator.elevator_armed);
-    EXPECT_EQ(elevator.x, 95.0f);
-}
-
-TEST(PlayerDeath, RespawnPlaceWithoutALevelLoad) {
-    const struct {
-        const char *name;
-        int32_t savelevel;  // relative: 0 = this level, -1 = none
-        int32_t checkpoint;
-        float x, y;
-    } cases[] = {
-        {"matching id", 0, 1, 22.0f, 13.0f},
-        {"no matching id: stays", 0, 7, 150.0f, 25.0f},
-        {"no saved game: first save point", -1, 2, 22.0f, 13.0f},
-    };
-    for (const auto &c : cases) {
-        const RespawnLevel level = respawn_level();
-        settings.savelevel = c.savelevel == 0 ? level_state.level : -1;
-        settings.savecheckpoint = c.checkpoint;
-        run_player(1);  // the elevator sets off
-        player.x = 150.0f;
-        player.y = 25.0f;
-        kill_player();
-        frames_to_respawn();
-        EXPECT_EQ(player.x, c.x) << c.name;
-        EXPECT_EQ(player.y, c.y) << c.name;
-        EXPECT_EQ(player.lives, 2) << c.name;
-        // The elevator goes home only when the save is in this level.
-        EXPECT_EQ(doodads[level.elevator].elevator_armed, c.savelevel == 0) << c.name;
-    }
+    EXPECT_TRUE(doodads[1].elevator_armed);
+    EXPECT_FALSE(doodads[1].elevator_moving);
+    EXPECT_EQ(doodads[1].x, 95.0f);
 }
 
 // Respawns that load a level read the fixture archive.
@@ -463,29 +284,14 @@ protected:
 };
 
 TEST_F(PlayerRespawnLoad, NoLivesLeftGoesToTheTitleLevel) {
-    respawn_level();
-    settings.savelevel = level_state.level;
-    settings.savecheckpoint = 1;
+    floor_level(100.0f);
     player.lives = 0;
     kill_player();
-    frames_to_respawn();
+    run_player(151);
     EXPECT_EQ(level_state.level, 0);
     EXPECT_EQ(player.lives, 3);
     EXPECT_EQ(player.health, 5);
     EXPECT_EQ(player.state, PLAYER_STANDING);
-}
-
-TEST_F(PlayerRespawnLoad, SavedInAnotherLevelLoadsItAtTheSavePoint) {
-    respawn_level();
-    settings.savelevel = 3;
-    settings.savecheckpoint = 1;
-    kill_player();
-    frames_to_respawn();
-    EXPECT_EQ(level_state.level, 3);
-    EXPECT_EQ(player.x, 22.0f);  // fixture save point 1 at (20, 24)
-    EXPECT_EQ(player.y, 27.0f);
-    EXPECT_EQ(player.lives, 2);
-    EXPECT_EQ(player.health, 5);
 }
 
 }  // namespace
