@@ -277,7 +277,7 @@ TEST(Projectile, TheSearchRepeatsOncePerActiveEnemy) {
         first.health = c.first_health;
         first.hurt_timer = c.first_hurt;
         Enemy &second = add_enemy(ENEMY_LARGE, 20, 8);  // box x 22..29, y 11..19
-        Projectile shot = shot_at(22.5f, 12.5f, 99);     // a direction that does not move
+        Projectile shot = shot_at(22.5f, 12.5f, 99);    // a direction that does not move
         update_projectile(shot, FRAME_DT);
         EXPECT_EQ(shot.lifetime, 0.0f) << c.name;
         EXPECT_EQ(first.health, c.first_after) << c.name;

@@ -274,7 +274,7 @@ TEST(PlayerDeath, RespawnAtTheSavePointWithTheElevatorBackHome) {
 
 // Respawns that load a level read the fixture archive.
 class PlayerRespawnLoad : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(PHYSFS_isInit() || PHYSFS_init(nullptr));
         unmount_test_archives();

@@ -17,7 +17,7 @@ static constexpr int32_t EFFECT_BURST = 7;
 
 enum BehaviourState : int32_t {
     BEHAVIOUR_IDLE = 0,
-    BEHAVIOUR_MOVING = 1,   // walking, or one hop
+    BEHAVIOUR_MOVING = 1,  // walking, or one hop
     BEHAVIOUR_FALLING = 2,
     BEHAVIOUR_TURNING = 3,  // kind 4 only
 };
@@ -36,40 +36,40 @@ static void turn_round(Enemy &enemy) { enemy.facing = enemy.facing == DIR_LEFT ?
 
 void walker_step(Enemy &enemy, float dt) {
     switch (enemy.state) {
-    case BEHAVIOUR_IDLE:
-        enemy.behaviour_timer -= dt;
-        if (enemy.behaviour_timer <= 0.0f) {
-            enemy.state = BEHAVIOUR_MOVING;
-            enemy.behaviour_timer = static_cast<float>(random_next() % 15) / 6.0f;
+        case BEHAVIOUR_IDLE:
+            enemy.behaviour_timer -= dt;
+            if (enemy.behaviour_timer <= 0.0f) {
+                enemy.state = BEHAVIOUR_MOVING;
+                enemy.behaviour_timer = static_cast<float>(random_next() % 15) / 6.0f;
+            }
+            break;
+        case BEHAVIOUR_MOVING: {
+            enemy.behaviour_timer -= dt;
+            if (enemy.behaviour_timer <= 0.0f) {
+                enemy.state = BEHAVIOUR_IDLE;
+                enemy.behaviour_timer = static_cast<float>(random_next() % 8) / 5.0f;
+            }
+            // The last walking frame still walks. A step needs free space ahead
+            // and ground under it; otherwise the walker turns round.
+            const float nx = enemy.facing == DIR_LEFT ? enemy.x - WALK_SPEED * dt : enemy.x + WALK_SPEED * dt;
+            const int64_t x = num_round(nx);
+            const int64_t y = num_round(enemy.y);
+            if (!solid(x, y) && solid(x, y + 1)) {
+                enemy.x = nx;
+            } else {
+                turn_round(enemy);
+            }
+            break;
         }
-        break;
-    case BEHAVIOUR_MOVING: {
-        enemy.behaviour_timer -= dt;
-        if (enemy.behaviour_timer <= 0.0f) {
-            enemy.state = BEHAVIOUR_IDLE;
-            enemy.behaviour_timer = static_cast<float>(random_next() % 8) / 5.0f;
-        }
-        // The last walking frame still walks. A step needs free space ahead
-        // and ground under it; otherwise the walker turns round.
-        const float nx = enemy.facing == DIR_LEFT ? enemy.x - WALK_SPEED * dt : enemy.x + WALK_SPEED * dt;
-        const int64_t x = num_round(nx);
-        const int64_t y = num_round(enemy.y);
-        if (!solid(x, y) && solid(x, y + 1)) {
-            enemy.x = nx;
-        } else {
-            turn_round(enemy);
-        }
-        break;
-    }
-    case BEHAVIOUR_FALLING:
-        enemy.y += FALL_SPEED * dt;
-        if (solid(num_round(enemy.x), int64_t{num_round(enemy.y)} + 1)) {
-            enemy.state = BEHAVIOUR_IDLE;
-            enemy.y = static_cast<float>(num_round(enemy.y));
-            enemy.behaviour_timer = LANDED_PAUSE;
-        }
-        break;
-    default: break;
+        case BEHAVIOUR_FALLING:
+            enemy.y += FALL_SPEED * dt;
+            if (solid(num_round(enemy.x), int64_t{num_round(enemy.y)} + 1)) {
+                enemy.state = BEHAVIOUR_IDLE;
+                enemy.y = static_cast<float>(num_round(enemy.y));
+                enemy.behaviour_timer = LANDED_PAUSE;
+            }
+            break;
+        default: break;
     }
 }
 
@@ -144,44 +144,44 @@ void patroller_step(Enemy &enemy, float dt) {
     }
 
     switch (enemy.state) {
-    case BEHAVIOUR_MOVING:
-        if (enemy.behaviour_timer <= 0.0f) {
-            // The second draw is made only when its value is used.
-            if (random_next() % 10 > 8) {
-                enemy.behaviour_timer = static_cast<float>(random_next() % 8) / 5.0f;
-            } else {
-                enemy.behaviour_timer = SHORT_PAUSE;
+        case BEHAVIOUR_MOVING:
+            if (enemy.behaviour_timer <= 0.0f) {
+                // The second draw is made only when its value is used.
+                if (random_next() % 10 > 8) {
+                    enemy.behaviour_timer = static_cast<float>(random_next() % 8) / 5.0f;
+                } else {
+                    enemy.behaviour_timer = SHORT_PAUSE;
+                }
+                enemy.state = BEHAVIOUR_IDLE;
+                enemy.frame = 0;
             }
-            enemy.state = BEHAVIOUR_IDLE;
-            enemy.frame = 0;
+            break;
+        case BEHAVIOUR_TURNING:
+            if (enemy.behaviour_timer <= 0.0f) {
+                turn_round(enemy);
+                enemy.behaviour_timer = SHORT_PAUSE;
+                enemy.state = BEHAVIOUR_IDLE;
+                enemy.frame = 0;
+            }
+            break;
+        case BEHAVIOUR_IDLE:
+            if (enemy.behaviour_timer <= 0.0f) look_ahead(enemy);
+            break;
+        case BEHAVIOUR_FALLING: {
+            enemy.y += FALL_SPEED * dt;
+            const int64_t R = num_round(enemy.x);
+            const int64_t Q = num_round(enemy.y);
+            const int64_t W = enemy.width;
+            const int64_t H = enemy.height;
+            if (solid(R - W + 1, Q + H) || solid(R, Q + H) || solid(R + W - 1, Q + H)) {
+                enemy.state = BEHAVIOUR_IDLE;
+                enemy.frame = 0;
+                enemy.y = static_cast<float>(Q);
+                enemy.behaviour_timer = LANDED_PAUSE;
+            }
+            break;
         }
-        break;
-    case BEHAVIOUR_TURNING:
-        if (enemy.behaviour_timer <= 0.0f) {
-            turn_round(enemy);
-            enemy.behaviour_timer = SHORT_PAUSE;
-            enemy.state = BEHAVIOUR_IDLE;
-            enemy.frame = 0;
-        }
-        break;
-    case BEHAVIOUR_IDLE:
-        if (enemy.behaviour_timer <= 0.0f) look_ahead(enemy);
-        break;
-    case BEHAVIOUR_FALLING: {
-        enemy.y += FALL_SPEED * dt;
-        const int64_t R = num_round(enemy.x);
-        const int64_t Q = num_round(enemy.y);
-        const int64_t W = enemy.width;
-        const int64_t H = enemy.height;
-        if (solid(R - W + 1, Q + H) || solid(R, Q + H) || solid(R + W - 1, Q + H)) {
-            enemy.state = BEHAVIOUR_IDLE;
-            enemy.frame = 0;
-            enemy.y = static_cast<float>(Q);
-            enemy.behaviour_timer = LANDED_PAUSE;
-        }
-        break;
-    }
-    default: break;
+        default: break;
     }
 }
 

@@ -13,13 +13,13 @@ Player player = {};
 int32_t player_point_x() { return num_round(player.x); }
 int32_t player_point_y() { return num_round(player.y); }
 
-static constexpr float WALK_SPEED = 15.0f;        // also the knock-back while hurt
+static constexpr float WALK_SPEED = 15.0f;  // also the knock-back while hurt
 static constexpr float DASH_SPEED = 28.0f;
 static constexpr float DASH_DURATION = 0.25f;
 static constexpr float JUMP_SPEED = 13.14f;
 static constexpr float JUMP_HOLD_TIME = 0.35f;
 static constexpr float GRAVITY = 65.27f;
-static constexpr float GRAVITY_HELD = 6.527f;      // jump held while rising
+static constexpr float GRAVITY_HELD = 6.527f;  // jump held while rising
 static constexpr float FALL_LIMIT = -27.58f;
 static constexpr float STOMP_WIND_UP = 0.5f;
 static constexpr float HARD_LANDING_SPEED = -13.79f;
@@ -31,7 +31,7 @@ static constexpr float SHOT_LIFETIME = 0.8f;
 static constexpr int32_t SHOT_FRAMES = 4;
 static constexpr float HURT_TIME = 0.8f;
 static constexpr float DEATH_WAIT = 2.5f;
-static constexpr double RESPAWN_AT = 0.1;           // compared in double precision
+static constexpr double RESPAWN_AT = 0.1;  // compared in double precision
 static constexpr float DEBRIS_SPEED = 35.0f;
 static constexpr float DEBRIS_LIFETIME = 2.0f;
 static constexpr int32_t RESPAWN_HEALTH = 5;
@@ -375,15 +375,15 @@ void update_player(float dt) {
     for (Projectile &shot : player.shots) update_projectile(shot, dt);
 
     switch (player.state) {
-    case PLAYER_DEAD:
-        for (Projectile &piece : player.debris) update_projectile(piece, dt);
-        return;
-    case PLAYER_STOMPING: update_stomp(dt); break;
-    case PLAYER_DASHING: update_dash(dt); break;
-    case PLAYER_STANDING:
-    case PLAYER_CROUCHING:
-    case PLAYER_AIRBORNE: update_on_foot(dt, control); break;
-    default: break;
+        case PLAYER_DEAD:
+            for (Projectile &piece : player.debris) update_projectile(piece, dt);
+            return;
+        case PLAYER_STOMPING: update_stomp(dt); break;
+        case PLAYER_DASHING: update_dash(dt); break;
+        case PLAYER_STANDING:
+        case PLAYER_CROUCHING:
+        case PLAYER_AIRBORNE: update_on_foot(dt, control); break;
+        default: break;
     }
 
     keep_in_bounds();

@@ -23,15 +23,27 @@ void update_projectile(Projectile &projectile, float dt) {
 
     const float step = projectile.speed * dt;
     switch (projectile.direction) {
-    case DIR_UP: projectile.y -= step; break;
-    case DIR_UP_RIGHT: projectile.x += step; projectile.y -= step; break;
-    case DIR_RIGHT: projectile.x += step; break;
-    case DIR_DOWN_RIGHT: projectile.x += step; projectile.y += step; break;
-    case DIR_DOWN: projectile.y += step; break;
-    case DIR_DOWN_LEFT: projectile.x -= step; projectile.y += step; break;
-    case DIR_LEFT: projectile.x -= step; break;
-    case DIR_UP_LEFT: projectile.x -= step; projectile.y -= step; break;
-    default: break;
+        case DIR_UP: projectile.y -= step; break;
+        case DIR_UP_RIGHT:
+            projectile.x += step;
+            projectile.y -= step;
+            break;
+        case DIR_RIGHT: projectile.x += step; break;
+        case DIR_DOWN_RIGHT:
+            projectile.x += step;
+            projectile.y += step;
+            break;
+        case DIR_DOWN: projectile.y += step; break;
+        case DIR_DOWN_LEFT:
+            projectile.x -= step;
+            projectile.y += step;
+            break;
+        case DIR_LEFT: projectile.x -= step; break;
+        case DIR_UP_LEFT:
+            projectile.x -= step;
+            projectile.y -= step;
+            break;
+        default: break;
     }
 
     projectile.frame_timer += dt;
