@@ -2,9 +2,16 @@
 
 #include "app/input.h"
 #include "app/pause_menu.h"
-#include "resources/sprite_sheets.h"
 #include "app/video.h"
+#include "common/numeric.h"
 #include "level/cutscene.h"
+#include "player/camera.h"
+#include "player/player.h"
+#include "render/hud.h"
+#include "render/world_render.h"
+#include "resources/sprite_sheets.h"
+#include "world/world.h"
+#include "world/world_update.h"
 
 #include <SDL.h>
 
@@ -21,8 +28,8 @@ static constexpr int32_t FRAME_MS = 16;
 
 static uint32_t previous_ticks = 0;
 
-static void clear_canvas() {
-    SDL_SetRenderTarget(renderer, canvas);
+static void clear_target(SDL_Texture *target) {
+    SDL_SetRenderTarget(renderer, target);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
 }
@@ -30,28 +37,54 @@ static void clear_canvas() {
 void main_loop_start() {
     previous_ticks = frame_clock.ticks();
     sprite_sheets_load();
+    player.health = 5;
+    player.lives = 3;
+    cutscene_start(1);
 }
 
 static void play_step() {
     if (controls.pause_requested) {
+        // The frame the menu opens moves nothing but still draws play.
         controls.pause_requested = false;
         pause_menu_open();
+        return;
     }
+    update_world(dt);
+    if (boss.timer == 0.0f) update_player(dt);
+    update_camera(dt);
+    if (level_state.title_timer > 0.0f) level_state.title_timer -= dt;
 }
 
 static void play_drawing() {
-    clear_canvas();
+    clear_target(level_state.level_texture);
+    draw_world();
+    clear_target(canvas);
+    const SDL_Rect view = {num_round(level_state.camera_x), num_round(level_state.camera_y),
+                           level_state.view_width, level_state.view_height};
+    const SDL_Rect whole = {0, 0, level_state.view_width, level_state.view_height};
+    SDL_RenderCopy(renderer, level_state.level_texture, &view, &whole);
+    hud_draw();
 }
 
 // Runs the frame's mode; false when no play step follows in this frame.
 static bool mode_step() {
     if (cutscene_active) {
+        cutscene_update(dt);
         // The pause key does nothing during cutscenes.
         controls.pause_requested = false;
-        clear_canvas();
+        clear_target(canvas);
+        if (cutscene_active) {
+            cutscene_draw();
+            return false;
+        }
+        return !paused;
+    }
+    if (paused) {
+        pause_menu_update();
+        pause_menu_draw();
         return !cutscene_active && !paused;
     }
-    return !paused;
+    return true;
 }
 
 bool main_loop_frame() {

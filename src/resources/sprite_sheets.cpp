@@ -17,5 +17,5 @@ void sprite_sheets_load() {
     pickups_texture = quob_load_png_as_SDLtexture("img/pickups.png");
     projectiles_texture = quob_load_png_as_SDLtexture("img/projectiles.png");
     doodads_texture = quob_load_png_as_SDLtexture("img/doodads.png");
-    if (doodads_texture) boss_texture = quob_load_png_as_SDLtexture("img/boss.png");
+    boss_texture = doodads_texture ? quob_load_png_as_SDLtexture("img/boss.png") : nullptr;
 }

@@ -55,6 +55,14 @@ void unmount_test_archives() {
     for (const std::string &p : mounted) PHYSFS_unmount(p.c_str());
 }
 
+void mount_fixture_archive() {
+    if (!PHYSFS_isInit()) {
+        ASSERT_NE(PHYSFS_init(nullptr), 0);
+    }
+    unmount_test_archives();
+    ASSERT_NE(PHYSFS_mount(NUMBRAL_FIXTURE_ARCHIVE, nullptr, 1), 0) << PHYSFS_getLastErrorCode();
+}
+
 void mount_test_archive(const std::string &zip_path, const std::vector<ArchiveEntry> &entries) {
     std::string error;
     ASSERT_TRUE(dataio_write_zip(zip_path, entries, &error)) << error;

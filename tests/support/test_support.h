@@ -27,6 +27,9 @@ bool path_exists(const std::string &path);
 void mount_test_archive(const std::string &zip_path, const std::vector<ArchiveEntry> &entries);
 void unmount_test_archives();
 
+// Makes the fixture archive the only archive in the PhysFS search path.
+void mount_fixture_archive();
+
 // Queues an SDL event: a key (code = key symbol), a controller button
 // (code = button), a window event (code = its kind) or any other type.
 void push_test_event(Uint32 type, int code = 0);
