@@ -1,5 +1,6 @@
 // Cutscene playback on the software renderer: descriptions read from a test
 // archive laid over the fixture archive, pictures read back from the canvas.
+#include "app/main_loop.h"
 #include "app/video.h"
 #include "audio/audio.h"
 #include "common/controls.h"
@@ -8,6 +9,7 @@
 #include "level/level.h"
 #include "player/player.h"
 #include "support/test_support.h"
+#include "world/world.h"
 
 #include <gtest/gtest.h>
 #include <physfs.h>
@@ -389,6 +391,33 @@ TEST_F(Cutscenes, LevelThreeEntranceZeroStartsANewGameInMemoryOnly) {
     }
     EXPECT_FALSE(path_exists(app_save_path));
     app_save_path[0] = '\0';
+}
+
+uint32_t frame_loop_ms = 0;
+uint32_t frame_loop_ticks() { return frame_loop_ms; }
+void no_delay(uint32_t) {}
+
+// The opening through the frame loop: the fixture's cutscene 1 shows its two
+// frames at 12 a second and lands in level 0 as its file says, playing in
+// the frame the cutscene ends.
+TEST_F(Cutscenes, TheOpeningPlaysThroughTheFrameLoopIntoTheTitleLevel) {
+    frame_clock = {frame_loop_ticks, no_delay};
+    main_loop_start();
+    ASSERT_TRUE(cutscene_active);
+    ASSERT_EQ(cutscene_number, 1);
+    EXPECT_EQ(current_music, MUSIC_CUTSCENE1);
+    int frames = 0;
+    while (cutscene_active && frames < 100) {
+        frame_loop_ms += 16;
+        ASSERT_TRUE(main_loop_frame());
+        ++frames;
+    }
+    EXPECT_EQ(frames, 11);  // 2 / 12 s lies between 10 and 11 frames of 16 ms
+    EXPECT_EQ(level_state.level, 0);
+    EXPECT_EQ(trigger_count, 3);
+    EXPECT_EQ(player_point_x(), 32);  // entrance 0
+    EXPECT_EQ(player_point_y(), 23);
+    EXPECT_EQ(current_music, MUSIC_LEVEL0);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ struct CutscenePlayback {
 extern bool cutscene_active;  // a cutscene is playing: the main loop's mode flag
 extern CutscenePlayback cutscene_playback;
 extern float skip_hold_time;     // how long jump has been held, seconds
-extern int32_t cutscene_number;  // the cutscene playing, 0 when none
+extern int32_t cutscene_number;  // the cutscene playing; 0 once it has ended
 
 // Starts cutscene n: its frame strip, its description and its music. A
 // cutscene already playing is replaced without following its target.
