@@ -129,6 +129,8 @@ protected:
             *sheet = nullptr;
         }
         unmount_test_archives();
+        SDL_SetRenderTarget(renderer, nullptr);
+        SDL_DestroyTexture(canvas);
         SDL_DestroyRenderer(renderer);
         SDL_DestroyWindow(window);
         canvas = nullptr;
