@@ -116,6 +116,32 @@ TEST_F(Bank, MusicReplacesOnlyWhenItChangesAndOverlaysKeepTheCurrentMusic) {
     EXPECT_EQ(current_music, MUSIC_LEVEL2);
 }
 
+// Each track's loop flag and its volume factor over the master volume (the
+// product in double precision); a cutscene track laid over the music plays
+// the same way.
+TEST_F(Bank, EachTrackLoopsAndScalesAsItsTableSays) {
+    struct Track { MusicId id; int looped; double factor; };
+    const Track tracks[] = {
+        {MUSIC_LEVEL0, 1, 1.5}, {MUSIC_LEVEL1, 1, 0.45}, {MUSIC_LEVEL2, 1, 0.45}, {MUSIC_BOSS, 1, 0.45},
+        {MUSIC_CUTSCENE1, 0, 1.5}, {MUSIC_CUTSCENE2, 0, 1.5}, {MUSIC_CUTSCENE5, 0, 2.5},
+    };
+    settings.volume = 0.3f;
+    for (bool replace : {true, false}) {
+        for (const Track &t : tracks) {
+            SCOPED_TRACE(testing::Message() << "track " << t.id << (replace ? " replacing" : " laid over"));
+            mixer_stop_all(audio_mixer);
+            audio_PlayMusic(t.id, replace);
+            const std::vector<Instance> now = playing_now();
+            ASSERT_EQ(now.size(), 1u);
+            EXPECT_EQ(now[0].copy.sound, music_of(t.id));
+            EXPECT_EQ(now[0].copy.looped, t.looped);
+            EXPECT_EQ(now[0].copy.volume0, static_cast<float>(static_cast<double>(0.3f) * t.factor));
+            EXPECT_EQ(now[0].copy.volume1, now[0].copy.volume0);
+        }
+        current_music = MUSIC_NONE;
+    }
+}
+
 TEST_F(Bank, StopLoopingEndsOnlyTheNewestLoopAndNeverTheOldest) {
     audio_PlayMusic(MUSIC_LEVEL0, true);
     audio_PlaySound(SOUND_ELEVATOR_LOOP);

@@ -99,6 +99,43 @@ TEST(BuilderRules, EachRejectsASourceThatBreaksItWithItsMessage) {
     }
 }
 
+// Each limit itself is allowed: tables filled to exactly their capacity, a
+// file of exactly 200 lines, a title of exactly 50 characters, silence as the
+// music.
+TEST(BuilderRules, SourcesAtEachLimitBuild) {
+    struct Edit {
+        const char *file, *from;
+        std::string to;
+        int times = 1;
+    };
+    const Edit edits[] = {
+        {L4, nullptr, "doodad:6:10:10\n", 95},
+        {L4, nullptr, "enemy:0:10:10\n", 19},
+        {L4, nullptr, "trigger:quit:0:0:1:1\n", 8},
+        {L4, nullptr, "savepoint:2:10:10\n", 5},
+        {L4, nullptr, "pickup:0:10:10\n", 4},  // with the ability pickup, 5
+        {L4, nullptr, "flashlight\n", 181},
+        {L4, "title:Fixture Four", "title:" + std::string(50, 'A')},
+        {L4, "music:2", "music:-1"},
+    };
+    for (const Edit &edit : edits) {
+        SCOPED_TRACE(edit.to);
+        ContentCopy copy;
+        const std::string path = copy.path(edit.file);
+        std::string text = read_file(path);
+        if (edit.from) {
+            const size_t at = text.find(edit.from);
+            ASSERT_NE(at, std::string::npos) << edit.file << " holds no " << edit.from;
+            text.replace(at, std::strlen(edit.from), edit.to);
+        } else {
+            for (int i = 0; i < edit.times; ++i) text += edit.to;
+        }
+        write_file(path, text);
+        const BuildOutcome outcome = build_content(copy.root);
+        EXPECT_TRUE(outcome.ok) << outcome.messages;
+    }
+}
+
 // Editor leftovers beside the sources are not read, however broken.
 TEST(BuilderFolders, EditorLeftoversAreNotRead) {
     ContentCopy copy;

@@ -86,19 +86,55 @@ TEST_F(InputTest, F11SwitchesTheDisplayOnReleaseAndSaves) {
     EXPECT_NE(read_file(app_save_path).find("fullscreen:1\n"), std::string::npos);
 }
 
+// The display mode after each key event: Return alone, with Left Alt, or
+// released does nothing; each delivered Return press while Right Alt is held
+// switches, key repeats included, and saves.
 TEST_F(InputTest, ReturnSwitchesTheDisplayOnlyWhileRightAltIsHeld) {
-    deliver(SDL_KEYDOWN, SDLK_RETURN);
-    deliver(SDL_KEYDOWN, SDLK_LALT);
-    deliver(SDL_KEYDOWN, SDLK_RETURN);
-    EXPECT_FALSE(settings.fullscreen);
+    struct Step { Uint32 type; int key; bool fullscreen; };
+    const Uint32 D = SDL_KEYDOWN, U = SDL_KEYUP;
+    const Step steps[] = {
+        {D, SDLK_RETURN, false}, {U, SDLK_RETURN, false},
+        {D, SDLK_LALT, false}, {D, SDLK_RETURN, false}, {U, SDLK_LALT, false},
+        {D, SDLK_RALT, false}, {D, SDLK_RETURN, true}, {U, SDLK_RETURN, true},
+        {D, SDLK_RETURN, false}, {D, SDLK_RETURN, true},  // a key repeat
+        {U, SDLK_RALT, true}, {D, SDLK_RETURN, true},
+    };
+    int step = 0;
+    for (const Step &s : steps) {
+        deliver(s.type, s.key);
+        EXPECT_EQ(settings.fullscreen, s.fullscreen) << "step " << step;
+        if (path_exists(app_save_path)) {
+            const std::string stored = s.fullscreen ? "fullscreen:1\n" : "fullscreen:0\n";
+            EXPECT_NE(read_file(app_save_path).find(stored), std::string::npos) << "step " << step;
+        }
+        ++step;
+    }
+}
 
-    deliver(SDL_KEYDOWN, SDLK_RALT);
-    deliver(SDL_KEYDOWN, SDLK_RETURN);
-    EXPECT_TRUE(settings.fullscreen);
-    deliver(SDL_KEYDOWN, SDLK_RETURN);  // key repeat
-    deliver(SDL_KEYUP, SDLK_RETURN);
-    EXPECT_FALSE(settings.fullscreen);
-    EXPECT_NE(read_file(app_save_path).find("fullscreen:0\n"), std::string::npos);
+// A controller plugged in is opened by the device its event names; an unplug
+// closes the held controller only when it is the one unplugged.
+TEST_F(InputTest, AHotPlugOpensTheControllerItNames) {
+    const auto held = [] {
+        return game_controller ? SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(game_controller)) : -1;
+    };
+    const int first = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 1);
+    ASSERT_GE(first, 0) << SDL_GetError();
+    const SDL_JoystickID first_id = SDL_JoystickGetDeviceInstanceID(first);
+    input_poll();
+    EXPECT_EQ(held(), first_id);
+
+    const int second = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 1);
+    ASSERT_GT(second, first) << SDL_GetError();
+    const SDL_JoystickID second_id = SDL_JoystickGetDeviceInstanceID(second);
+    input_poll();
+    EXPECT_EQ(held(), second_id);
+
+    SDL_JoystickDetachVirtual(first);
+    input_poll();
+    EXPECT_EQ(held(), second_id);
+    SDL_JoystickDetachVirtual(0);  // the second is now the only device
+    input_poll();
+    EXPECT_EQ(game_controller, nullptr);
 }
 
 TEST_F(InputTest, KeyboardAndControllerShareEachControl) {

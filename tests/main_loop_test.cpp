@@ -34,6 +34,8 @@ protected:
     static void SetUpTestSuite() {
         settings_apply_defaults();
         ASSERT_EQ(video_init(), 1);
+        // Loop start opens cutscene 1, which the fixture archive holds.
+        mount_fixture_archive();
     }
     static void TearDownTestSuite() { SDL_Quit(); }
     void SetUp() override {
@@ -47,6 +49,7 @@ protected:
         cutscene_active = false;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         main_loop_start();
+        cutscene_active = false;  // the tests choose their mode themselves
     }
     // Runs one frame that lasts the given time since the previous one.
     bool frame_after(uint32_t elapsed_ms) {
@@ -122,6 +125,24 @@ TEST_F(MainLoopTest, LoadsTheSpriteSheetsOnceAtTheStart) {
     mount_test_archive(dir.file("all.zip"), {{"img/doodads.png", png}, {"img/boss.png", png}});
     main_loop_start();
     EXPECT_NE(boss_texture, nullptr);
+    unmount_test_archives();
+}
+
+// The clock reads 1000 before the sheets load and 1060 after, so the first
+// frame's step shows when loop start took the clock.
+uint32_t ticks_by_sheets() { return ui_texture ? 1060 : 1000; }
+
+TEST_F(MainLoopTest, TheFirstStepMeasuresTheSheetLoadingToo) {
+    const std::vector<uint8_t> pixel = {255, 0, 0, 255};
+    TempDir dir;
+    mount_test_archive(dir.file("ui.zip"), {{"img/ui.png", dataio_encode_png(pixel.data(), 1, 1)}});
+    SDL_DestroyTexture(ui_texture);
+    ui_texture = nullptr;
+    frame_clock.ticks = ticks_by_sheets;
+    main_loop_start();
+    ASSERT_NE(ui_texture, nullptr);
+    main_loop_frame();
+    EXPECT_FLOAT_EQ(dt, 0.060f);
     unmount_test_archives();
 }
 

@@ -221,6 +221,8 @@ TEST(PngInflate, StreamRules) {
          [](BitWriter &w) { compressed_block(w, false, {lit(0), lit(1), match(11, 1)}, true); }},
         {"distance before the first byte", 10,
          [](BitWriter &w) { compressed_block(w, false, {lit(0), lit(1), match(8, 3)}, true); }},
+        {"distance back to exactly the first byte", 10,
+         [](BitWriter &w) { compressed_block(w, false, {lit(0), lit(1), match(8, 2)}, true); }, true},
         {"distance code 30", 10, distance_code(30)},
         {"distance code 31", 10, distance_code(31)},
         {"final block before every scanline byte", 10,

@@ -7,9 +7,28 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
+// The message box as a failed save shows it, written to standard error
+// (where the death tests read it) instead of waiting for a click.
+extern "C" int SDL_ShowSimpleMessageBox(Uint32 flags, const char *title, const char *message, SDL_Window *window) {
+    // A file-size limit that stopped the save must not cut this line short.
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::fprintf(stderr, "box: %s; title: %s; text: %s; %s\n", flags == SDL_MESSAGEBOX_ERROR ? "error" : "other", title,
+                 message, window ? "parent" : "no parent");
+    return -1;
+}
+
 namespace {
+
+const char SAVE_FILE_BOX[] =
+    "box: error; title: Save file error; text: Cannot write save file. Please ensure this cool game is able "
+    "to write to your My Documents folder.; no parent";
 
 const char DEFAULTS[] = "volume:0.750000\nfullscreen:0\nsavelevel:-1\nsavecheckpoint:-1\nbuttstomp:0\n";
 
@@ -27,13 +46,12 @@ void use_save_path(const std::string &path) {
     std::snprintf(app_save_path, sizeof app_save_path, "%s", path.c_str());
 }
 
-// Message boxes fail at once without a display instead of waiting.
-void save_without_display(rlim_t file_size_limit) {
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
+// Saves with a limit on the size of files this process writes.
+void save_with_size_limit(rlim_t file_size_limit) {
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit;
-    limit.rlim_cur = limit.rlim_max = file_size_limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = file_size_limit;
     setrlimit(RLIMIT_FSIZE, &limit);
     settings_save();
 }
@@ -83,27 +101,45 @@ TEST(SettingsFile, SavesFiveLinesThatReadBackTheSame) {
     EXPECT_EQ(out, stored);
 }
 
+// Whatever stops the new file from replacing the old one, the save shows the
+// "Save file error" box and exits with 1, leaving the old file as it was and
+// no temporary file behind.
 TEST(SettingsFileDeathTest, AFailedSaveExitsWithOneAndKeepsTheOldFile) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::string old_content = "volume:0.200000\nfullscreen:0\nsavelevel:3\nsavecheckpoint:1\nbuttstomp:1\n";
     settings = {0.9f, true, false, 5, 5};
-    {
+    struct Case {
+        const char *name;
+        rlim_t file_size_limit;
+        void (*prepare)(const TempDir &);
+    };
+    const Case cases[] = {
         // A folder where the temporary file must go stops the write, also
         // for root, which file permissions would not stop.
-        TempDir dir;
-        use_save_path(dir.file("numbral.save"));
-        write_file(app_save_path, old_content);
-        ASSERT_EQ(mkdir(dir.file("numbral.save.tmp").c_str(), 0755), 0);
-        EXPECT_EXIT(save_without_display(RLIM_INFINITY), testing::ExitedWithCode(1), "");
-        EXPECT_EQ(read_file(app_save_path), old_content);
-    }
-    {
+        {"temporary file blocked", RLIM_INFINITY,
+         [](const TempDir &dir) { ASSERT_EQ(mkdir(dir.file("numbral.save.tmp").c_str(), 0755), 0); }},
         // A file-size limit stops the write midway, as a full disk would.
+        {"disk full", 16, [](const TempDir &) {}},
+        // A written file that cannot take the old one's place.
+        {"final rename fails", RLIM_INFINITY,
+         [](const TempDir &dir) {
+             std::filesystem::remove(dir.file("numbral.save"));
+             std::filesystem::create_directories(dir.file("numbral.save/in-the-way"));
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         TempDir dir;
         use_save_path(dir.file("numbral.save"));
         write_file(app_save_path, old_content);
-        EXPECT_EXIT(save_without_display(16), testing::ExitedWithCode(1), "");
-        EXPECT_EQ(read_file(app_save_path), old_content);
-        EXPECT_FALSE(path_exists(dir.file("numbral.save.tmp")));
+        c.prepare(dir);
+        const std::string before = read_file(app_save_path);
+        EXPECT_EXIT(save_with_size_limit(c.file_size_limit), testing::ExitedWithCode(1), SAVE_FILE_BOX);
+        EXPECT_EQ(read_file(app_save_path), before);
+        EXPECT_FALSE(std::filesystem::is_regular_file(dir.file("numbral.save.tmp")));
+        // The step below the save reports the failure itself.
+        if (std::filesystem::is_directory(app_save_path)) {
+            EXPECT_FALSE(settings_write_file(app_save_path));
+        }
     }
 }

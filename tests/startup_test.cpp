@@ -1,4 +1,7 @@
 // The real executable started as a subprocess with a chosen environment.
+#include "app/app.h"
+#include "audio/audio.h"
+#include "common/settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +9,7 @@
 
 #include <filesystem>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -104,4 +108,79 @@ TEST(Startup, AProfilePathTooLongForItsFilesIsRefusedBeforeCreatingAnything) {
     const ProcessResult result = run_game({}, {"USERPROFILE=" + profile}, cwd.path);
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(result.out, "Cannot open log file. Be sure that this game has write rights. Now exiting.\n");
+}
+
+// Where SDL would run the game unseen, or finds no sound device, start-up
+// fails and says on standard error how to run it. A driver named on purpose
+// is used as it is (every other test names its drivers).
+TEST(Startup, WithoutADisplayOrSoundDeviceSaysHowToRunIt) {
+    struct Case {
+        const char *name;
+        std::vector<std::string> environment;
+        const char *advice;
+    };
+    const Case cases[] = {
+        {"no display, no driver named", {"SDL_AUDIODRIVER=dummy", "XDG_RUNTIME_DIR=/nonexistent"},
+         "set SDL_VIDEODRIVER on purpose"},
+        {"an audio device that cannot open",
+         {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=/nonexistent/out.raw"},
+         "SDL_AUDIODRIVER=dummy"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir profile;
+        write_file(profile.file("data.quob"), read_file(NUMBRAL_FIXTURE_ARCHIVE));
+        std::vector<std::string> environment = c.environment;
+        environment.push_back("USERPROFILE=" + profile.path);
+        const ProcessResult result = run_process(NUMBRAL_EXE, {}, environment, profile.path, 20);
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_NE(result.err.find(c.advice), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+// The options over a stored file, in the process itself: what each sets, and
+// that the fullscreen it sets is the field that a later save stores.
+TEST(CommandLine, OptionsSetTheirFieldsOverTheStoredSettings) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool stored_fullscreen;
+        int result;
+        bool fullscreen, sound;
+    };
+    const Case cases[] = {
+        {{}, false, 1, false, true},
+        {{}, true, 1, true, true},
+        {{"-f"}, false, 1, true, true},
+        {{"--fullscreen"}, false, 1, true, true},
+        {{"--nosound"}, false, 1, false, false},
+        {{"-n", "--fullscreen"}, false, 1, true, false},
+        {{"-j", "-F", "--Fullscreen", "-fullscreen", "--nosound "}, false, 1, false, true},
+        {{"-f", "--help"}, false, 0, true, true},
+    };
+    for (const Case &c : cases) {
+        std::string trace;
+        for (const std::string &a : c.arguments) trace += a + " ";
+        SCOPED_TRACE(trace + (c.stored_fullscreen ? "(stored fullscreen:1)" : "(stored fullscreen:0)"));
+        TempDir profile;
+        setenv("USERPROFILE", profile.path.c_str(), 1);
+        std::filesystem::create_directories(save_folder(profile));
+        write_file(save_folder(profile) + "/numbral.save",
+                   std::string("volume:0.3\nfullscreen:") + (c.stored_fullscreen ? "1" : "0") + "\n");
+        std::vector<std::string> strings = {"numbral"};
+        strings.insert(strings.end(), c.arguments.begin(), c.arguments.end());
+        std::vector<char *> argv;
+        for (std::string &a : strings) argv.push_back(a.data());
+        argv.push_back(nullptr);
+
+        EXPECT_EQ(app_prepare_user_files(static_cast<int>(strings.size()), argv.data()), c.result);
+        EXPECT_EQ(settings.fullscreen, c.fullscreen);
+        EXPECT_EQ(sound_enabled, c.sound);
+        EXPECT_EQ(settings.volume, 0.3f);  // --nosound keeps the stored volume
+        settings_save();
+        EXPECT_EQ(read_file(save_folder(profile) + "/numbral.save"),
+                  std::string("volume:0.300000\nfullscreen:") + (c.fullscreen ? "1" : "0") +
+                      "\nsavelevel:-1\nsavecheckpoint:-1\nbuttstomp:0\n");
+    }
+    unsetenv("USERPROFILE");
 }

@@ -55,8 +55,12 @@ TEST(Numeric, RoundsHalvesAwayFromZeroAndTruncatesTowardZero) {
     EXPECT_EQ(num_truncate(-1e20), INT32_MIN);
 }
 
-TEST(Random, FollowsTheGameSequenceFromStateOne) {
-    random_state = 1;
+// The generator's state as the program starts, before any test touches it.
+static const uint32_t STARTING_STATE = random_state;
+
+TEST(Random, StartsAtOneAndFollowsTheGameSequence) {
+    EXPECT_EQ(STARTING_STATE, 1u);
+    random_state = STARTING_STATE;
     EXPECT_EQ(random_next(), 41);
     EXPECT_EQ(random_next(), 18467);
     EXPECT_EQ(random_next(), 6334);

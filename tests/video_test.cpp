@@ -11,6 +11,7 @@ TEST(DisplayLayout, EnlargesByTheLargestWholeFactorAndCentres) {
         {1280, 1024, {1280, 720, 0, 152}},
         {2560, 1080, {1920, 1080, 320, 0}},     // twice as wide as high: height-limited
         {1920, 1000, {1920, 1080, 0, -40}},     // width-limited, overhangs top and bottom
+        {1920, 1001, {1920, 1080, 0, -39}},     // -39.5 truncated toward zero
         {60, 20, {0, 0, 30, 10}},               // narrower than the canvas: nothing visible
         {200, 30, {0, 0, 100, 15}},             // height-limited and lower than the canvas
         {0, 0, {0, 0, 0, 0}},                   // no display
@@ -69,18 +70,68 @@ TEST(Video, OpensTheWindowAndEnlargesTheCanvasIntoIt) {
     SDL_RenderReadPixels(renderer, &outside, SDL_PIXELFORMAT_RGBA32, pixel, 4);
     EXPECT_EQ(pixel[0], 0);
 
-    // Back from fullscreen, the window is 640 x 360 whatever it was before.
-    screen_width = 1920;
-    screen_height = 1080;
+    SDL_Quit();
+}
+
+namespace {
+
+// The colour of one window pixel after the last present.
+uint32_t window_pixel(int x, int y) {
+    uint32_t pixel = 0;
+    const SDL_Rect at = {x, y, 1, 1};
+    SDL_RenderReadPixels(renderer, &at, SDL_PIXELFORMAT_RGBA8888, &pixel, 4);
+    return pixel;
+}
+
+}  // namespace
+
+// On the offscreen driver's 1024 x 768 screen the canvas is enlarged 16
+// times to 1024 x 576 at (0, 96), and the border shows the draw colour.
+// Back in a window, it is 640 x 360 and centred, whatever it was before.
+TEST(Video, FullscreenCentresTheEnlargedCanvasAndWindowedModeComesBackCentred) {
+    settings.fullscreen = false;
+    ASSERT_EQ(video_init(), 1);
+    SDL_DisplayMode desktop;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
+    ASSERT_EQ(desktop.w, 1024);
+    ASSERT_EQ(desktop.h, 768);
+    screen_width = desktop.w;
+    screen_height = desktop.h;
+    SDL_SetWindowSize(window, 100, 100);
+    SDL_SetWindowPosition(window, 3, 7);
+
     video_toggle_fullscreen();
     EXPECT_TRUE(settings.fullscreen);
-    EXPECT_EQ(display_layout.scaled_width, 1920);
-    SDL_SetWindowSize(window, 100, 100);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(w, 1024);
+    EXPECT_EQ(h, 768);
+    SDL_SetRenderTarget(renderer, canvas);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_SetRenderDrawColor(renderer, 255, 0, 0, 255);
+    SDL_RenderDrawPoint(renderer, 0, 0);
+    SDL_SetRenderDrawColor(renderer, 0, 255, 0, 255);
+    SDL_RenderDrawPoint(renderer, 63, 35);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 255, 255);
+    video_present();
+    const uint32_t RED = 0xFF0000FF, GREEN = 0x00FF00FF, BLUE = 0x0000FFFF, BLACK = 0x000000FF;
+    struct Probe { int x, y; uint32_t colour; };
+    const Probe probes[] = {
+        {0, 95, BLUE}, {0, 96, RED}, {15, 111, RED}, {16, 111, BLACK}, {15, 112, BLACK},
+        {1007, 671, BLACK}, {1008, 656, GREEN}, {1023, 671, GREEN}, {1023, 672, BLUE}, {512, 767, BLUE},
+    };
+    for (const Probe &p : probes) EXPECT_EQ(window_pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+
     video_toggle_fullscreen();
     EXPECT_FALSE(settings.fullscreen);
     SDL_GetWindowSize(window, &w, &h);
     EXPECT_EQ(w, 640);
     EXPECT_EQ(h, 360);
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    EXPECT_EQ(x, (1024 - 640) / 2);
+    EXPECT_EQ(y, (768 - 360) / 2);
     SDL_Quit();
 }
 

@@ -66,12 +66,18 @@ void input_handle_event(const SDL_Event &event) {
     case SDL_CONTROLLERBUTTONDOWN: handle_button(event.cbutton.button, true); break;
     case SDL_CONTROLLERBUTTONUP: handle_button(event.cbutton.button, false); break;
     case SDL_CONTROLLERDEVICEADDED:
-        // Always device 0, whatever device the event names; an earlier
-        // handle is replaced without being closed.
-        if (SDL_IsGameController(0)) game_controller = SDL_GameControllerOpen(0);
+        // The event names the device index of the controller plugged in. An
+        // earlier handle is replaced without being closed, so that
+        // controller keeps working too.
+        if (SDL_IsGameController(event.cdevice.which)) {
+            if (SDL_GameController *opened = SDL_GameControllerOpen(event.cdevice.which)) game_controller = opened;
+        }
         break;
     case SDL_CONTROLLERDEVICEREMOVED:
-        if (game_controller) {
+        // The event names the instance unplugged; another controller's
+        // unplug leaves the held one open.
+        if (game_controller &&
+            SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(game_controller)) == event.cdevice.which) {
             SDL_GameControllerClose(game_controller);
             game_controller = nullptr;
         }

@@ -3,11 +3,23 @@
 #include "app/app.h"
 #include "common/settings.h"
 
+#include <cstdio>
+
 int screen_width = 0;
 int screen_height = 0;
 DisplayLayout display_layout = {};
 
 static const char WINDOW_TITLE[] = "NUMBRAL (Teaser) - a 64x36 game by quob and Hazelquirk";
+
+// SDL falls back to a driver that shows nothing when there is no display (a
+// remote shell); the game would then run where nobody can see it. That
+// counts as a failed start unless the driver was chosen on purpose.
+static bool unseen_without_asking() {
+    const char *requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (requested && requested[0] != '\0') return false;
+    const char *chosen = SDL_GetCurrentVideoDriver();
+    return chosen && (SDL_strcmp(chosen, "offscreen") == 0 || SDL_strcmp(chosen, "dummy") == 0);
+}
 
 static void show_loading_screen() {
     SDL_SetRenderTarget(renderer, canvas);
@@ -22,6 +34,13 @@ int video_init() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_EVERYTHING) != 0) {
         app_log("SDL_Init Error: %s", SDL_GetError());
+        return 0;
+    }
+    if (unseen_without_asking()) {
+        app_log("SDL_Init Error: %s", "no display; SDL chose a video driver that shows nothing");
+        std::fprintf(stderr,
+                     "numbral: there is no display to show the game on. Run it in a desktop session, "
+                     "or set SDL_VIDEODRIVER on purpose (SDL_VIDEODRIVER=offscreen runs it unseen).\n");
         return 0;
     }
     video_compute_layout();

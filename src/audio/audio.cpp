@@ -153,6 +153,10 @@ int32_t audio_Init() {
     audio_mixer = mixer_create(AUDIO_POOL_SIZE);
     if (!audio_mixer) {
         app_log("audio_Init > cannot open the audio device: %s", SDL_GetError());
+        std::fprintf(stderr,
+                     "numbral: cannot open the audio device (%s). Without a sound card, run the game with "
+                     "SDL_AUDIODRIVER=dummy to play it silently.\n",
+                     SDL_GetError());
         return 0;
     }
     mixer_spawn_thread(audio_mixer);
