@@ -138,6 +138,7 @@ TEST_F(LevelFile, DoodadFormsGiveTheirTypesShapeAndElevator) {
         {"doodad:8:1:2:elevator:3", true, 8, 1, 2, 1, 2, 12, 12, 1, 12, 11, 1, false, 0, 0},
         {"doodad:8:1:2:Elevator:3:4", true, 8, 1, 2, 1, 2, 12, 12, 1, 12, 11, 1, false, 0, 0},
         {"doodad:12:1:2:elevator:3:4", true, 12, 1, 2, 1, 2, 0, 0, 0, 0, 0, 0, false, 0, 0},
+        {"doodad:-2:1:2", true, -2, 1, 2, 1, 2, 0, 0, 0, 0, 0, 0, false, 0, 0},
         {"doodad:4:1", false},
     };
     for (const Case &c : cases) {
