@@ -136,4 +136,10 @@ TEST_F(GoldenFrames, MatchTheStoredPictures) {
     frames(2);  // the menu opens, then draws itself
     ASSERT_TRUE(paused);
     expect_golden("pause");
+
+    // Confirming "Unpause" closes the menu, and the same frame draws play.
+    controls.jump = true;
+    frames(1);
+    EXPECT_FALSE(paused);
+    EXPECT_EQ(read_target(canvas).at(1, 3), (Rgba{255, 0, 0, 255}));  // the HUD's health fill
 }
