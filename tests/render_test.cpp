@@ -1,12 +1,12 @@
 // The world renderer and the actors, drawn into a level texture on the
 // software renderer with the fixture archive's sheets.
 #include "common/controls.h"
-#include "common/numeric.h"
 #include "render/actors.h"
 #include "render/hud.h"
 #include "render/world_render.h"
 #include "render_support.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -91,44 +91,33 @@ Projectile shot_at(float x, float y, int32_t direction) {
 
 }  // namespace
 
-TEST_F(WorldDraw, ALayerAsLargeAsTheViewStandsStillOnScreen) {
-    const float cameras[][2] = {{0.0f, 0.0f}, {37.4f, 20.6f}, {136.0f, 64.0f}};
-    for (const auto &camera : cameras) {
-        SDL_Texture *target = level_target(200, 100);
-        level_state.camera_x = camera[0];
-        level_state.camera_y = camera[1];
-        draw_layer(layer_of(marked_picture(64, 36), 64, 36));
-        const Picture picture = read_target(target);
-        const int x = num_round(camera[0]), y = num_round(camera[1]);
-        EXPECT_EQ(picture.at(x, y), RED) << camera[0];
-        EXPECT_EQ(picture.at(x + 63, y + 35), BLUE) << camera[0];
-        EXPECT_EQ(picture.at(x - 1, y), BLACK) << camera[0];
-        EXPECT_EQ(picture.at(x, y - 1), BLACK) << camera[0];
-    }
-}
-
 TEST_F(WorldDraw, ParallaxPutsTheLayersEdgesOnTheLevelsEdgesAtBothEnds) {
     struct Case {
-        int level_w, level_h;
+        int level_w, level_h, layer_w, layer_h;
         float camera_x, camera_y;
-        int x, y;  // where the 100 x 50 layer's top-left lands
+        int x, y;  // where the layer's top-left lands
     };
     const Case cases[] = {
-        {200, 100, 0.0f, 0.0f, 0, 0},
-        {200, 100, 136.0f, 64.0f, 100, 50},  // right and bottom edges on the level's
-        {200, 100, 68.0f, 32.0f, 50, 25},
-        {64, 100, 0.0f, 64.0f, 0, 50},        // as wide as the view: no far end, x stays 0
-        {200, 36, 136.0f, 0.0f, 100, 0},      // as high as the view: y stays 0
+        {200, 100, 100, 50, 0.0f, 0.0f, 0, 0},
+        {200, 100, 100, 50, 136.0f, 64.0f, 100, 50},  // right and bottom edges on the level's
+        {200, 100, 100, 50, 68.0f, 32.0f, 50, 25},
+        {64, 100, 100, 50, 0.0f, 64.0f, 0, 50},        // as wide as the view: no far end, x stays 0
+        {200, 36, 100, 50, 136.0f, 0.0f, 100, 0},      // as high as the view: y stays 0
+        {200, 100, 64, 36, 37.4f, 20.6f, 37, 21},      // as large as the view: still on screen
+        {200, 100, 64, 36, 136.0f, 64.0f, 136, 64},
     };
     for (const Case &c : cases) {
         SDL_Texture *target = level_target(c.level_w, c.level_h);
         level_state.camera_x = c.camera_x;
         level_state.camera_y = c.camera_y;
-        draw_layer(layer_of(marked_picture(100, 50), 100, 50));
+        draw_layer(layer_of(marked_picture(c.layer_w, c.layer_h), c.layer_w, c.layer_h));
         const Picture picture = read_target(target);
-        EXPECT_EQ(picture.at(c.x, c.y), RED) << c.level_w << "x" << c.level_h << " at " << c.camera_x;
-        EXPECT_EQ(picture.at(c.x - 1, c.y), BLACK) << c.level_w << "x" << c.level_h << " at " << c.camera_x;
-        EXPECT_EQ(picture.at(c.x, c.y - 1), BLACK) << c.level_w << "x" << c.level_h << " at " << c.camera_x;
+        const std::string where = std::to_string(c.level_w) + "x" + std::to_string(c.level_h) + " at " +
+                                  std::to_string(c.camera_x) + "," + std::to_string(c.camera_y);
+        EXPECT_EQ(picture.at(c.x, c.y), RED) << where;
+        EXPECT_EQ(picture.at(std::min(c.x + c.layer_w, c.level_w) - 1, std::min(c.y + c.layer_h, c.level_h) - 1), BLUE) << where;
+        EXPECT_EQ(picture.at(c.x - 1, c.y), BLACK) << where;
+        EXPECT_EQ(picture.at(c.x, c.y - 1), BLACK) << where;
     }
 }
 
