@@ -171,8 +171,11 @@ TEST(BuilderFolders, MapLettersPlaceThingsOnTheGroundOfTheirCell) {
     ContentCopy copy;
     const std::string map = copy.path("levels/level3.map"), text = read_file(map);
     std::string placed = text;
-    placed.replace(placed.rfind("#.........##"), 6, "#.S..E");  // row 6: cells 24..27 px high, floor below
-    write_file(map, placed + "place S savepoint:3\nplace E enemy:2 move 1 0\n");
+    placed.replace(placed.rfind("#.........##"), 9, "#.S..E..L");  // row 6: cells 24..27 px high, floor below
+    size_t row3 = placed.find("\n#.");  // row 1 of the map, then rows 2 and 3: where the lift goes
+    for (int row = 1; row < 3; ++row) row3 = placed.find("\n#.", row3 + 1);
+    placed.replace(row3 + 1, 9, "#.......l");
+    write_file(map, placed + "place S savepoint:3\nplace E enemy:2 move 1 0\nplace L doodad:0 to l\n");
     BuildOutcome outcome = build_content(copy.root);
     ASSERT_TRUE(outcome.ok) << outcome.messages;
     std::string level;
@@ -181,8 +184,9 @@ TEST(BuilderFolders, MapLettersPlaceThingsOnTheGroundOfTheirCell) {
     }
     EXPECT_NE(level.find("\nsavepoint:3:8:24\n"), std::string::npos) << level;
     EXPECT_NE(level.find("\nenemy:2:21:22\n"), std::string::npos) << level;
+    EXPECT_NE(level.find("\ndoodad:0:32:26:elevator:32:14\n"), std::string::npos) << level;
 
-    write_file(map, placed + "place S savepoint:3\nplace E enemy:2 move 0 -40\n");
+    write_file(map, placed + "place S savepoint:3\nplace E enemy:2 move 0 -40\nplace L doodad:0 to l\n");
     outcome = build_content(copy.root);
     EXPECT_FALSE(outcome.ok);
     EXPECT_NE(outcome.messages.find("level3.map:15: the enemy at (20, -18) lies wholly outside the level"), std::string::npos)
