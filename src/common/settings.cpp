@@ -83,9 +83,29 @@ bool settings_write_file(const char *path) {
     bool written = std::fwrite(text, 1, static_cast<size_t>(length), file) == static_cast<size_t>(length);
     written = platform_sync_file(file) && written;
     written = std::fclose(file) == 0 && written;
-    if (written && platform_replace_file(temporary_path, path)) return true;
-    std::remove(temporary_path);
-    return false;
+    if (!written || !platform_replace_file(temporary_path, path)) {
+        std::remove(temporary_path);
+        return false;
+    }
+    // The rename lives in the folder's entries: flushed too, a power loss
+    // right after the save keeps the new file rather than the old one (or
+    // neither). The new file is already in place, so a failed flush is only
+    // reported.
+    char folder[APP_PATH_CAPACITY];
+    std::snprintf(folder, sizeof folder, "%s", path);
+    char *last_separator = nullptr;
+    for (char *c = folder; *c != '\0'; ++c) {
+        if (*c == platform_path_separator || *c == '/') last_separator = c;
+    }
+    if (last_separator == folder) {
+        last_separator[1] = '\0';  // the root folder
+    } else if (last_separator) {
+        *last_separator = '\0';
+    } else {
+        std::snprintf(folder, sizeof folder, ".");
+    }
+    if (!platform_sync_folder(folder)) app_log("settings_save > cannot flush the save folder: %s", folder);
+    return true;
 }
 
 void settings_fail_fatal() {

@@ -34,3 +34,8 @@ bool platform_sync_file(std::FILE *file);
 // Replaces the file at target with the file at source in one step, so that a
 // reader sees either the old or the new file, never a partial one.
 bool platform_replace_file(const char *source, const char *target);
+
+// Forces the folder's own entries (names, renames) down to the disk, so that
+// a replacement survives a power loss that follows it. False when the folder
+// cannot be opened or flushed.
+bool platform_sync_folder(const char *path);

@@ -1,8 +1,11 @@
 #include "platform/platform.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 
@@ -73,4 +76,18 @@ bool platform_sync_file(std::FILE *file) {
 
 bool platform_replace_file(const char *source, const char *target) {
     return std::rename(source, target) == 0;
+}
+
+bool platform_sync_folder(const char *path) {
+    const int folder = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return false;
+    int result;
+    do {
+        result = fsync(folder);
+    } while (result != 0 && errno == EINTR);
+    // A file system that cannot flush a folder (EINVAL) keeps its entries in
+    // step with the data by itself; there is nothing more to do.
+    const bool flushed = result == 0 || errno == EINVAL;
+    close(folder);
+    return flushed;
 }

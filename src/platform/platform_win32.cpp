@@ -42,3 +42,9 @@ bool platform_sync_file(std::FILE *file) {
 bool platform_replace_file(const char *source, const char *target) {
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+bool platform_sync_folder(const char *path) {
+    // MoveFileEx with MOVEFILE_WRITE_THROUGH returns only once the rename is
+    // on the disk; the folder needs no flush of its own. It must exist.
+    return platform_path_exists(path);
+}
