@@ -841,9 +841,14 @@ bool art_build(const std::string &path, const std::string &picture, const ArtCon
                 r.error("only the game's sprite sheets have sprites");
             } else if (!slot) {
                 std::string names;
-                for (int i = 0; i < r.layout->slot_count; ++i) names += std::string(i ? ", " : "") + r.layout->slots[i].name;
-                r.error("the sheet " + std::string(r.layout->name) + " has no sprite " +
-                        quoted(words.size() > 1 ? words[1] : "") + " (it has " + names + ")");
+                std::vector<std::string> known;
+                for (int i = 0; i < r.layout->slot_count; ++i) {
+                    names += std::string(i ? ", " : "") + r.layout->slots[i].name;
+                    known.push_back(r.layout->slots[i].name);
+                }
+                const std::string name = words.size() > 1 ? words[1] : "";
+                r.error("the sheet " + std::string(r.layout->name) + " has no sprite " + quoted(name) + " (it has " + names + ")" +
+                        source_suggest(name, known));
             }
             r.sprite = slot;
             r.next_frame = 0;
@@ -875,7 +880,9 @@ bool art_build(const std::string &path, const std::string &picture, const ArtCon
         } else if (word == "import") {
             directive_import(&r, words);
         } else {
-            r.error("unknown line " + quoted(word) + " (a grid must follow a frame, at, glyphs, stamp or tile line directly)");
+            r.error("unknown line " + quoted(word) + " (a grid must follow a frame, at, glyphs, stamp or tile line directly)" +
+                    source_suggest(word, {"palette", "colour", "outline", "size", "framesize", "sprite", "frame", "at", "glyphs",
+                                          "stamp", "tilesize", "tile", "put", "fill", "text", "import"}));
         }
     }
     if (r.kind == ArtKind::free && out->image.width == 0) {
