@@ -92,14 +92,69 @@ TEST(Startup, WithoutUserProfileTheSavesFollowTheDataHomeConvention) {
     EXPECT_TRUE(path_exists(data_home.path + "/NUMBRAL/numbral.save"));
 }
 
-TEST(Startup, AnUnwritableSaveFolderEndsWithTheLogFileMessage) {
-    TempDir profile;
-    // A file where the game's folder should be: nothing can be created in it.
-    std::filesystem::create_directories(profile.path + "/My Documents/My Games");
-    write_file(profile.path + "/My Documents/My Games/NUMBRAL", "not a folder");
-    const ProcessResult result = run_game({}, {"USERPROFILE=" + profile.path}, profile.path);
-    EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.out, "Cannot open log file. Be sure that this game has write rights. Now exiting.\n");
+// Each fault in the files start-up needs ends the program with status 1 and
+// its own words: root may write anywhere, so the faults are things standing
+// where a file or folder should be, not permissions.
+TEST(Startup, EachFaultInItsFilesEndsWithItsMessage) {
+    const std::string LOG_MESSAGE = "Cannot open log file. Be sure that this game has write rights. Now exiting.\n";
+    const std::string SAVE_MESSAGE =
+        "Save file error: Cannot write save file. Please ensure this cool game is able to write to your My "
+        "Documents folder.\n";
+    const std::string NO_SOUND = "audio_LoadSound > filename doesn't exist: snd/shoot0.ogg\n";
+    struct Case {
+        const char *name;
+        void (*prepare)(const std::string &folder, const std::string &cwd);
+        const std::string &out;
+        const std::string &err;  // standard error ends with this
+    };
+    const std::string nothing;
+    const Case cases[] = {
+        // Without an archive every file is missing; the sound bank, loaded
+        // before anything else is read, names the first.
+        {"no archive", [](const std::string &, const std::string &) {}, NO_SOUND, nothing},
+        {"an archive that is not a ZIP",
+         [](const std::string &, const std::string &cwd) { write_file(cwd + "/data.quob", "not a zip"); }, NO_SOUND,
+         nothing},
+        {"a file where the save folder should be",
+         [](const std::string &folder, const std::string &) { write_file(folder, "not a folder"); }, LOG_MESSAGE,
+         nothing},
+        {"a log file linked into a missing folder",
+         [](const std::string &folder, const std::string &) {
+             std::filesystem::create_directories(folder);
+             std::filesystem::create_symlink(folder + "/gone/numbral.log", folder + "/numbral.log");
+         },
+         LOG_MESSAGE, nothing},
+        {"a folder where the log file should be",
+         [](const std::string &folder, const std::string &) {
+             std::filesystem::create_directories(folder + "/numbral.log");
+         },
+         LOG_MESSAGE, nothing},
+        {"a save file linked into a missing folder",
+         [](const std::string &folder, const std::string &) {
+             std::filesystem::create_directories(folder);
+             std::filesystem::create_symlink(folder + "/gone/numbral.save", folder + "/numbral.save");
+         },
+         nothing, SAVE_MESSAGE},
+        // A folder opens for reading on POSIX, yet would fail the first save
+        // in the middle of a game: it is refused at start-up.
+        {"a folder where the save file should be",
+         [](const std::string &folder, const std::string &) {
+             std::filesystem::create_directories(folder + "/numbral.save");
+         },
+         nothing, SAVE_MESSAGE},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir profile;
+        std::filesystem::create_directories(profile.path + "/My Documents/My Games");
+        c.prepare(save_folder(profile), profile.path);
+        const ProcessResult result = run_game({}, {"USERPROFILE=" + profile.path}, profile.path);
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_TRUE(result.err.size() >= c.err.size() &&
+                    result.err.compare(result.err.size() - c.err.size(), c.err.size(), c.err) == 0)
+            << result.err;
+    }
 }
 
 TEST(Startup, AProfilePathTooLongForItsFilesIsRefusedBeforeCreatingAnything) {

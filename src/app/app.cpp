@@ -62,8 +62,10 @@ void ensure_folder(const char *path) {
 }
 
 // Opens the file for reading or, when that fails, creates it empty; an
-// existing file is never truncated or written.
+// existing file is never truncated or written. A folder in its place opens
+// for reading on POSIX but can never be written: it fails here, at start-up.
 static bool ensure_file(const char *path) {
+    if (platform_is_folder(path)) return false;
     std::FILE *file = std::fopen(path, "r");
     if (!file) file = std::fopen(path, "a");
     if (!file) return false;

@@ -109,10 +109,13 @@ bool settings_write_file(const char *path) {
 }
 
 void settings_fail_fatal() {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Save file error",
-                             "Cannot write save file. Please ensure this cool game is able to write "
-                             "to your My Documents folder.",
-                             nullptr);
+    static const char TITLE[] = "Save file error";
+    static const char TEXT[] =
+        "Cannot write save file. Please ensure this cool game is able to write to your My Documents folder.";
+    // Without a display the box cannot show: the words go to standard error.
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, TITLE, TEXT, nullptr) != 0) {
+        std::fprintf(stderr, "%s: %s\n", TITLE, TEXT);
+    }
     std::exit(1);
 }
 

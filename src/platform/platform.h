@@ -22,6 +22,9 @@ bool platform_save_folder_plan(SaveFolderPlan *plan);
 // True when a file or folder exists at the path.
 bool platform_path_exists(const char *path);
 
+// True when a folder (not a file) exists at the path.
+bool platform_is_folder(const char *path);
+
 // Creates one folder with default permissions; the result is not reported.
 void platform_create_folder(const char *path);
 

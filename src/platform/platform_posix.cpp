@@ -51,6 +51,11 @@ bool platform_path_exists(const char *path) {
     return stat(path, &info) == 0;
 }
 
+bool platform_is_folder(const char *path) {
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 void platform_create_folder(const char *path) {
     mkdir(path, 0755);
 }

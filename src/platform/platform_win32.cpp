@@ -26,6 +26,13 @@ bool platform_path_exists(const char *path) {
     return GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool platform_is_folder(const char *path) {
+    wchar_t wide[4096];
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 4096) == 0) return false;
+    const DWORD attributes = GetFileAttributesW(wide);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 void platform_create_folder(const char *path) {
     CreateDirectoryA(path, nullptr);
 }
