@@ -1,6 +1,7 @@
 #include "app/input.h"
 
 #include "common/settings.h"
+#include "app/screenshot.h"
 #include "app/video.h"
 
 SDL_GameController *game_controller = nullptr;
@@ -61,7 +62,11 @@ void input_handle_event(const SDL_Event &event) {
     case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) quit_requested = true;
         break;
-    case SDL_KEYDOWN: handle_key(event.key.keysym.sym, true); break;
+    case SDL_KEYDOWN:
+        // A held F12 takes one picture, not one per key repeat.
+        if (event.key.keysym.sym == SDLK_F12 && !event.key.repeat) screenshot_take();
+        handle_key(event.key.keysym.sym, true);
+        break;
     case SDL_KEYUP: handle_key(event.key.keysym.sym, false); break;
     case SDL_CONTROLLERBUTTONDOWN: handle_button(event.cbutton.button, true); break;
     case SDL_CONTROLLERBUTTONUP: handle_button(event.cbutton.button, false); break;

@@ -1,6 +1,7 @@
 #include "app/video.h"
 
 #include "app/app.h"
+#include "render/font.h"
 #include "common/settings.h"
 
 #include <cstdio>
@@ -25,6 +26,7 @@ static void show_loading_screen() {
     SDL_SetRenderTarget(renderer, canvas);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
+    font_draw_text("Loading...", 32, 14, true, 255);
     video_present();
 }
 
