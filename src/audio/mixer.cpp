@@ -1,10 +1,9 @@
 #include "audio/mixer.h"
 
+#include "audio/ogg_guard.h"
+
 #include <SDL.h>
 #include <emmintrin.h>
-
-#define STB_VORBIS_HEADER_ONLY
-#include <stb_vorbis.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -405,7 +404,9 @@ void sound_load_ogg_memory(const uint8_t *bytes, int32_t length, LoadedSound *so
     int channels = 0;
     int sample_rate = 0;
     short *interleaved = nullptr;
-    const int frames = stb_vorbis_decode_memory(bytes, length, &channels, &sample_rate, &interleaved);
+    // The decoder's whole-file decode, with the archive's streams checked
+    // and their length bounded.
+    const int frames = ogg_guard_decode(bytes, length, &channels, &sample_rate, &interleaved);
     if (frames <= 0 || (channels != 1 && channels != 2)) {
         std::free(interleaved);
         return;
@@ -413,6 +414,7 @@ void sound_load_ogg_memory(const uint8_t *bytes, int32_t length, LoadedSound *so
     const size_t group_floats = (static_cast<size_t>(frames) + 3) / 4 * 4;
     float *block = static_cast<float *>(aligned_alloc16(group_floats * sizeof(float) * static_cast<size_t>(channels)));
     if (!block) {
+        ogg_guard_release(int64_t{frames} * channels);
         std::free(interleaved);
         return;
     }
@@ -435,6 +437,7 @@ void sound_load_ogg_memory(const uint8_t *bytes, int32_t length, LoadedSound *so
 }
 
 void sound_free(LoadedSound *sound) {
+    if (sound->channel0) ogg_guard_release(int64_t{sound->sample_count} * sound->channel_count);
     aligned_free16(sound->channel0);
     *sound = LoadedSound{};
 }

@@ -110,6 +110,13 @@ static bool load_layer(Layer &layer, const char *format, int32_t level) {
 // The new texture is made before the old one goes, so a level whose size
 // cannot be made keeps drawing into the previous level's texture.
 static bool recreate_level_texture() {
+    // A size from the file beyond what a texture may take is refused like
+    // one the renderer cannot make.
+    if (!texture_size_allowed(level_state.level_width, level_state.level_height)) {
+        app_log("load_level > level too large: %d x %d", static_cast<int>(level_state.level_width),
+                static_cast<int>(level_state.level_height));
+        return false;
+    }
     SDL_Texture *texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET,
                                              level_state.level_width, level_state.level_height);
     if (!texture) {

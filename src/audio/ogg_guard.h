@@ -1,0 +1,32 @@
+// Bounds on what an Ogg Vorbis file from the archive may cost: its headers
+// are checked before the decoder sees them, each sound decodes to a limited
+// number of samples, and all decoded sounds together share a budget.
+#pragma once
+
+#include <cstdint>
+
+// Samples are counted over all channels (a stereo frame is two samples).
+// One sound: 95 s of stereo at 44 kHz, 32 MiB as float samples.
+constexpr int64_t OGG_GUARD_SOUND_SAMPLES = int64_t{1} << 23;
+// Every decoded sound at once: 64 MiB as float samples. The game's own bank
+// needs about 9 million.
+constexpr int64_t OGG_GUARD_BUDGET_SAMPLES = int64_t{1} << 24;
+
+// True when the stream begins with a Vorbis identification header that this
+// game can play (one or two channels) and a comment header whose lengths
+// all lie inside its packet.
+bool ogg_guard_headers_ok(const uint8_t *bytes, int32_t length);
+
+// Decodes a whole file, as the decoder's own whole-file call does, into
+// interleaved 16-bit samples (released with free). Returns the frame count,
+// or 0 with a null buffer when the headers fail the check, the stream does
+// not decode, it is longer than OGG_GUARD_SOUND_SAMPLES or the budget has
+// no room for it. A sound that succeeds holds its samples in the budget
+// until ogg_guard_release.
+int ogg_guard_decode(const uint8_t *bytes, int32_t length, int *channels, int *sample_rate, short **output);
+
+// Gives samples back to the budget (never below empty).
+void ogg_guard_release(int64_t samples);
+
+// Samples the budget holds now.
+int64_t ogg_guard_budget_used();
