@@ -1,5 +1,7 @@
 #include "resources/archive.h"
 
+#include "common/log.h"
+
 #include <physfs.h>
 
 #include <cstdlib>
@@ -13,7 +15,8 @@ uint8_t *archive_read_file(const char *path, int32_t *length) {
     PHYSFS_File *file = PHYSFS_openRead(path);
     if (!file) return nullptr;
     const PHYSFS_sint64 file_length = PHYSFS_fileLength(file);
-    if (file_length < 0 || file_length > INT32_MAX) {
+    if (file_length < 0 || file_length > ARCHIVE_MAX_FILE_BYTES) {
+        if (file_length > ARCHIVE_MAX_FILE_BYTES) app_log("archive_read_file > file too large: %s", path);
         PHYSFS_close(file);
         return nullptr;
     }

@@ -12,3 +12,8 @@ bool archive_exists(const char *path);
 // read leaves zero bytes at the end of the block, and one zero byte always
 // follows the data, so a text file comes back terminated.
 uint8_t *archive_read_file(const char *path, int32_t *length);
+
+// The largest file archive_read_file reads (the game's largest is under
+// 1 MiB); a larger one is refused like an unreadable file, since a small
+// compressed member can stand for gigabytes.
+constexpr int64_t ARCHIVE_MAX_FILE_BYTES = int64_t{16} << 20;
