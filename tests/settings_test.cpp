@@ -67,6 +67,7 @@ TEST(SettingsFile, ReadsItsKeysAndIgnoresWhatItCannotUse) {
         {"volume:\nvolume\nVolume:0.1\n", DEFAULTS},  // one field, no field, wrong case
         {"volume:abc", "volume:0.000000\nfullscreen:0\nsavelevel:-1\nsavecheckpoint:-1\nbuttstomp:0\n"},
         {"::volume:5\r\n", "volume:5.000000\nfullscreen:0\nsavelevel:-1\nsavecheckpoint:-1\nbuttstomp:0\n"},
+        {"volume:1e39", "volume:0.000000\nfullscreen:0\nsavelevel:-1\nsavecheckpoint:-1\nbuttstomp:0\n"},
         {"savelevel:7abc\n\n\nsavecheckpoint:3\nsavecheckpoint:5",
          "volume:0.750000\nfullscreen:0\nsavelevel:7\nsavecheckpoint:5\nbuttstomp:0\n"},
     };

@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +31,11 @@ void settings_parse(char *text) {
         const char *key = fields[0];
         const char *value = fields[1];
         if (std::strcmp(key, "volume") == 0) {
-            settings.volume = text_read_float(value);
+            // A volume past the float range (1e39) reads as 0, as every
+            // non-finite number from a file does: saved, it would come back
+            // as "inf", which reads as 0 anyway.
+            const float volume = text_read_float(value);
+            settings.volume = std::isfinite(volume) ? volume : 0.0f;
         } else if (std::strcmp(key, "fullscreen") == 0) {
             settings.fullscreen = text_read_int(value) == 1;
         } else if (std::strcmp(key, "buttstomp") == 0) {
