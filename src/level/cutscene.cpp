@@ -169,10 +169,7 @@ void cutscene_end() {
         break;
     case CUTSCENE_TARGET_LEVEL:
         if (target.number == NEW_GAME_LEVEL && target.entrance == NEW_GAME_ENTRANCE) {
-            // A new game: progress in memory only; the next save point writes it.
-            settings.buttstomp = false;
-            settings.savecheckpoint = 1;
-            settings.savelevel = NEW_GAME_LEVEL;
+            progress_start_new_game();
             player.health = 5;
             player.lives = 3;
         }

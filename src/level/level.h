@@ -18,5 +18,9 @@ bool load_level(int32_t level, int32_t arrival_number, bool arrival_is_savepoint
 // y..y+h-1 holds the point, or null.
 Trigger *trigger_at(int32_t px, int32_t py);
 
+// A new game's progress, in memory only (the file keeps the old game until
+// something saves): level 3 from checkpoint 1, the stomp locked.
+void progress_start_new_game();
+
 // Runs one trigger's command, disarming it where the command does.
 void run_trigger(Trigger &trigger);

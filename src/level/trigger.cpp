@@ -34,17 +34,19 @@ static void create_doodad(const Trigger &trigger) {
     doodad->frames = 1;
 }
 
+void progress_start_new_game() {
+    settings.buttstomp = false;
+    settings.savecheckpoint = 1;
+    settings.savelevel = 3;
+}
+
 void run_trigger(Trigger &trigger) {
     switch (trigger.command) {
     case TRIGGER_LEVEL:
         load_level(trigger.param_a, trigger.param_b, false);
         return;
     case TRIGGER_NEWGAME:
-        // Progress changes in memory only; the file keeps the old game until
-        // something saves.
-        settings.buttstomp = false;
-        settings.savecheckpoint = 1;
-        settings.savelevel = 3;
+        progress_start_new_game();
         load_level(trigger.param_a, trigger.param_b, false);
         return;
     case TRIGGER_LOADGAME:

@@ -1,5 +1,7 @@
 #include "render/layouts.h"
 
+#include "world/world.h"
+
 #include <cstring>
 
 static const SheetSlot UI_SLOTS[] = {UI_HEALTH_BAR, UI_HEALTH_FILL, UI_LIFE_PIP};
@@ -15,14 +17,16 @@ static const SheetSlot PICKUP_SLOTS[] = {PICKUP_ABILITY};
 
 static const SheetSlot PROJECTILE_SLOTS[] = {SHOT_LYING, SHOT_STANDING};
 
-// The doodad types 0..9 by sheet row; the save points sit between types 5
-// and 6.
+// The doodad types 0..9 by sheet row, from the world's own table; the save
+// points sit between types 5 and 6.
+#define DOODAD_SLOT(type)                                                                    \
+    {"doodad" #type, 0, DOODAD_SHAPES[type].sheet_y, DOODAD_SHAPES[type].width,              \
+     DOODAD_SHAPES[type].height, DOODAD_SHAPES[type].frames}
 static const SheetSlot DOODAD_SLOTS[] = {
-    {"doodad0", 0, 0, 6, 2, 1},    {"doodad1", 0, 2, 22, 18, 3}, {"doodad2", 0, 20, 9, 5, 4},
-    {"doodad3", 0, 25, 15, 13, 1}, {"doodad4", 0, 38, 26, 14, 1}, {"doodad5", 0, 52, 33, 12, 1},
-    SAVEPOINT_LIT,                 SAVEPOINT_UNLIT,               {"doodad6", 0, 72, 6, 6, 1},
-    {"doodad7", 0, 78, 11, 6, 1},  {"doodad8", 0, 84, 12, 12, 1}, {"doodad9", 0, 96, 12, 6, 1},
+    DOODAD_SLOT(0), DOODAD_SLOT(1),  DOODAD_SLOT(2),   DOODAD_SLOT(3), DOODAD_SLOT(4), DOODAD_SLOT(5),
+    SAVEPOINT_LIT,  SAVEPOINT_UNLIT, DOODAD_SLOT(6),   DOODAD_SLOT(7), DOODAD_SLOT(8), DOODAD_SLOT(9),
 };
+#undef DOODAD_SLOT
 
 static const SheetSlot BOSS_SLOTS[] = {BOSS_FRAMES};
 

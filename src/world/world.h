@@ -162,6 +162,20 @@ struct BossSequence {
     bool roar_played;  // once per run of the program
 };
 
+// Sprite and solid box of each visible doodad type 0..9; the box starts at
+// x 0. The doodad sheet's layout is made from the same table.
+struct DoodadShape {
+    int32_t sheet_y, width, height, box_y, box_w, box_h, frames;
+    float frame_time;
+};
+
+inline constexpr DoodadShape DOODAD_SHAPES[10] = {
+    {0, 6, 2, 0, 6, 2, 1, 0.0f},     {2, 22, 18, 0, 22, 18, 3, 0.5f}, {20, 9, 5, 2, 9, 3, 4, 0.5f},
+    {25, 15, 13, 5, 15, 8, 1, 0.0f}, {38, 26, 14, 4, 26, 10, 1, 0.0f}, {52, 33, 12, 4, 33, 8, 1, 0.0f},
+    {72, 6, 6, 0, 6, 6, 1, 0.0f},    {78, 11, 6, 1, 11, 5, 1, 0.0f},  {84, 12, 12, 1, 12, 11, 1, 0.0f},
+    {96, 12, 6, 1, 12, 11, 1, 0.0f},
+};
+
 extern Doodad doodads[DOODAD_CAPACITY];
 extern int32_t doodad_count;
 extern Enemy enemies[ENEMY_CAPACITY];
