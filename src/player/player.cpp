@@ -115,7 +115,10 @@ static void respawn() {
         if (const SavePoint *point = first_save_point(false)) {
             place_at_save_point(*point);
         } else {
+            // Back to the title from its beginning, as with no lives left:
+            // the title's fresh 3 lives are not charged for this death.
             load_level(0, 0, false);
+            return;
         }
     } else if (level == settings.savelevel) {
         if (const SavePoint *point = first_save_point(true)) place_at_save_point(*point);
