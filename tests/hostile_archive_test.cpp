@@ -185,6 +185,53 @@ Bytes with_comment(const Bytes &comment, bool split_across_pages = false) {
     return ogg_file(out);
 }
 
+// Vorbis fields, least significant bit first.
+struct BitWriter {
+    Bytes bytes;
+    int used = 8;
+    void put(uint32_t value, int count) {
+        for (int i = 0; i < count; ++i) {
+            if (used == 8) {
+                bytes.push_back(0);
+                used = 0;
+            }
+            bytes.back() |= static_cast<uint8_t>(((value >> i) & 1) << used++);
+        }
+    }
+};
+
+// A setup header of one codebook: one ordered run of `run` entries of
+// length 1 (of `entries`), then a lookup table of `lookup` with one-bit values.
+Bytes one_codebook_setup(uint32_t dimensions, uint32_t entries, uint32_t run, uint32_t lookup, uint32_t values) {
+    BitWriter bits;
+    bits.put(0, 8);  // one codebook
+    bits.put(0x564342, 24);
+    bits.put(dimensions, 16);
+    bits.put(entries, 24);
+    bits.put(1, 1);  // ordered
+    bits.put(0, 5);  // from length 1
+    int width = 0;
+    for (uint32_t left = entries; left; left >>= 1) ++width;
+    bits.put(run, width);
+    bits.put(lookup, 4);
+    if (lookup) {
+        bits.put(0, 32);
+        bits.put(0, 32);
+        bits.put(0, 4);  // one bit a value
+        bits.put(0, 1);
+        for (uint32_t i = 0; i < values; ++i) bits.put(1, 1);
+    }
+    Bytes packet = {5, 'v', 'o', 'r', 'b', 'i', 's'};
+    packet.insert(packet.end(), bits.bytes.begin(), bits.bytes.end());
+    return packet;
+}
+
+// The encoder's identification page with a comment and the given setup.
+Bytes with_setup(const Bytes &setup) {
+    std::vector<OggPage> pages = ogg_pages(encoded_silence(1, 1, 44000));
+    return ogg_file({pages[0], packets_page(0, {comment_packet(4, "test", 0, {}), setup})});
+}
+
 // ---- The fixture archive and the game -------------------------------------
 
 std::vector<ArchiveEntry> fixture_entries() {
@@ -419,6 +466,15 @@ TEST(OggGuard, HeadersThatLieAboutTheirLengthsAreRefusedBeforeDecoding) {
         {"a comment count one past the comments", with_comment(comment_packet(13, vendor, 3, comments)), false},
         {"a comment length past the packet", with_comment(lying_comment), false},
         {"three channels", three_channels, false},
+        // Codebooks: the decoder sizes its tables before reading them.
+        {"a small codebook with a lookup table", with_setup(one_codebook_setup(2, 16, 16, 1, 4)), true},
+        {"65536 entries", with_setup(one_codebook_setup(1, 65536, 65536, 0, 0)), true},
+        {"65537 entries", with_setup(one_codebook_setup(1, 65537, 65537, 0, 0)), false},
+        {"a lookup table of 2^20 values", with_setup(one_codebook_setup(16, 65536, 65536, 1, 2)), true},
+        // 17 x 65536 floats: the product the decoder truncates is past 2^20.
+        {"a lookup table past 2^20 values", with_setup(one_codebook_setup(17, 65536, 65536, 1, 1)), false},
+        {"a codebook whose entries do not all come", with_setup(one_codebook_setup(1, 16, 15, 0, 0)), false},
+        {"a lookup table cut short", with_setup(one_codebook_setup(2, 16, 16, 2, 8)), false},  // of 32
         {"only the first page", Bytes(plain.begin(), plain.begin() + 58), false},
         {"nothing", Bytes(), false},
     };
@@ -528,6 +584,9 @@ TEST(HostileArchive, EachWrongMemberGivesADefinedOutcomeWithinTheMemoryBound) {
          [&](auto &e) { put(e, "data/level3.txt", text(level3 + "width:16384\nheight:16384\n")); }, nullptr,
          PLAY_LEVEL_3, 0, ""},
         // Level files.
+        {"a layer said to be 2,000,000 pixels high",
+         [&](auto &e) { put(e, "data/level3.txt", text(level3 + "RearBGheight:2000000\n")); }, nullptr, PLAY_LEVEL_3,
+         0, ""},
         {"a level file of 192 MB",
          [&](auto &e) { put(e, "data/level3.txt", text(level3 + std::string(size_t{192} << 20, ' '))); }, nullptr,
          PLAY_LEVEL_3, 0, ""},

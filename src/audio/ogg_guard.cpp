@@ -97,6 +97,114 @@ static bool vorbis_word(PacketReader *reader, int packet_type) {
     return true;
 }
 
+// The next packet: the rest of the current one is skipped; a packet that
+// starts a page needs that page not to be a continuation.
+static bool start_next_packet(PacketReader *reader) {
+    while (next_byte(reader) >= 0) {
+    }
+    if (!reader->packet_ends) return false;  // the file ended inside the packet
+    reader->packet_ends = false;
+    if (reader->segment == reader->segment_count) {
+        if (!open_page(reader, reader->page_end) || (page_flags(reader) & PAGE_CONTINUED)) return false;
+    }
+    return true;
+}
+
+// Vorbis packs its setup fields least significant bit first.
+struct BitReader {
+    PacketReader *packet;
+    int byte;
+    int bits_left;
+};
+
+static bool read_bits(BitReader *reader, int count, uint32_t *value) {
+    *value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (reader->bits_left == 0) {
+            reader->byte = next_byte(reader->packet);
+            if (reader->byte < 0) return false;
+            reader->bits_left = 8;
+        }
+        *value |= static_cast<uint32_t>((reader->byte >> (8 - reader->bits_left)) & 1) << i;
+        --reader->bits_left;
+    }
+    return true;
+}
+
+static int bit_length(uint32_t value) {
+    int length = 0;
+    for (; value; value >>= 1) ++length;
+    return length;
+}
+
+// The largest r with r^dimensions <= entries, as the decoder computes it.
+static uint32_t lookup1_values(uint32_t entries, uint32_t dimensions) {
+    if (dimensions == 1) return entries;
+    uint32_t r = 1;
+    for (;;) {
+        uint64_t power = 1;
+        for (uint32_t d = 0; d < dimensions && power <= entries; ++d) power *= r + 1;
+        if (power > entries) return r;
+        ++r;
+    }
+}
+
+// The codebooks at the start of the setup header. The decoder sizes its
+// tables by their entry counts before it reads what stands behind them, and
+// a lookup table by entries x dimensions, a product it truncates to 32 bits:
+// the counts are held to what an encoder makes, and every codebook must be
+// there whole.
+static bool codebooks_ok(PacketReader *packet) {
+    if (!vorbis_word(packet, 5)) return false;
+    BitReader bits = {packet, 0, 0};
+    uint32_t count = 0;
+    if (!read_bits(&bits, 8, &count)) return false;
+    int64_t all_entries = 0;
+    for (uint32_t book = 0; book <= count; ++book) {
+        uint32_t sync = 0, dimensions = 0, entries = 0, ordered = 0;
+        if (!read_bits(&bits, 24, &sync) || sync != 0x564342 || !read_bits(&bits, 16, &dimensions) ||
+            !read_bits(&bits, 24, &entries) || !read_bits(&bits, 1, &ordered)) {
+            return false;
+        }
+        all_entries += entries;
+        if (dimensions == 0 || entries > OGG_GUARD_CODEBOOK_ENTRIES || all_entries > OGG_GUARD_ALL_ENTRIES) {
+            return false;
+        }
+        uint32_t value = 0;
+        if (ordered) {
+            uint32_t entry = 0, length = 0;
+            if (!read_bits(&bits, 5, &length)) return false;
+            for (++length; entry < entries; ++length) {
+                if (length > 32 || !read_bits(&bits, bit_length(entries - entry), &value)) return false;
+                if (value > entries - entry) return false;
+                entry += value;
+            }
+        } else {
+            uint32_t sparse = 0;
+            if (!read_bits(&bits, 1, &sparse)) return false;
+            for (uint32_t entry = 0; entry < entries; ++entry) {
+                uint32_t present = 1;
+                if (sparse && !read_bits(&bits, 1, &present)) return false;
+                if (present && !read_bits(&bits, 5, &value)) return false;
+            }
+        }
+        uint32_t lookup = 0;
+        if (!read_bits(&bits, 4, &lookup) || lookup > 2) return false;
+        if (lookup == 0) continue;
+        if (int64_t{entries} * dimensions > OGG_GUARD_LOOKUP_VALUES) return false;
+        uint32_t value_bits = 0, sequence = 0;
+        if (!read_bits(&bits, 32, &value) || !read_bits(&bits, 32, &value) || !read_bits(&bits, 4, &value_bits) ||
+            !read_bits(&bits, 1, &sequence)) {
+            return false;
+        }
+        const uint32_t values = lookup == 1 ? lookup1_values(entries, dimensions) : entries * dimensions;
+        for (uint32_t i = 0; i < values; ++i) {
+            if (!read_bits(&bits, static_cast<int>(value_bits) + 1, &value)) return false;
+        }
+    }
+    return true;
+}
+
 bool ogg_guard_headers_ok(const uint8_t *bytes, int32_t length) {
     if (!bytes || length <= 0) return false;
     PacketReader reader = {};
@@ -138,7 +246,10 @@ bool ogg_guard_headers_ok(const uint8_t *bytes, int32_t length) {
         if (!next_u32(&reader, &comment_length) || !skip_bytes(&reader, comment_length)) return false;
     }
     const int comment_framing = next_byte(&reader);
-    return comment_framing >= 0 && (comment_framing & 1);
+    if (comment_framing < 0 || !(comment_framing & 1)) return false;
+
+    // The setup header follows as the third packet.
+    return start_next_packet(&reader) && codebooks_ok(&reader);
 }
 
 static bool budget_take(int64_t samples) {

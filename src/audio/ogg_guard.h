@@ -12,9 +12,17 @@ constexpr int64_t OGG_GUARD_SOUND_SAMPLES = int64_t{1} << 23;
 // needs about 9 million.
 constexpr int64_t OGG_GUARD_BUDGET_SAMPLES = int64_t{1} << 24;
 
+// Codebooks in the setup header: entries in one book, entries in all, and
+// entries x dimensions of a book with a lookup table. An encoder's books
+// stay far below (the game's sounds: 6561, 11241 and 52488).
+constexpr int64_t OGG_GUARD_CODEBOOK_ENTRIES = 65536;
+constexpr int64_t OGG_GUARD_ALL_ENTRIES = int64_t{1} << 20;
+constexpr int64_t OGG_GUARD_LOOKUP_VALUES = int64_t{1} << 20;
+
 // True when the stream begins with a Vorbis identification header that this
-// game can play (one or two channels) and a comment header whose lengths
-// all lie inside its packet.
+// game can play (one or two channels), a comment header whose lengths all
+// lie inside its packet, and a setup header whose codebooks are whole and
+// within the bounds above.
 bool ogg_guard_headers_ok(const uint8_t *bytes, int32_t length);
 
 // Decodes a whole file, as the decoder's own whole-file call does, into

@@ -6,6 +6,7 @@
 #include "render/actors.h"
 #include "render/layouts.h"
 #include "resources/sprite_sheets.h"
+#include "resources/texture.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -30,6 +31,10 @@ static int parallax(float camera, int32_t layer_size, int32_t view_size, int32_t
 }
 
 void draw_layer(Layer layer) {
+    // A layer larger than any picture the game makes comes from a broken
+    // file; drawing it would make the renderer stretch the picture through a
+    // buffer of the layer's size, up to gigabytes.
+    if (!texture_size_allowed(layer.width, layer.height)) return;
     const SDL_Rect source = {to_rect_value(static_cast<int64_t>(layer.frame) * layer.width), 0,
                              to_rect_value(layer.width), to_rect_value(layer.height)};
     SDL_Rect destination = {
