@@ -49,7 +49,8 @@ TEST(BenchScript, RunsEveryBenchmarkInsideTheBuildFolder) {
     const std::string build = std::filesystem::canonical(fake.build).string();
     const std::string expected = "audio_bench " + build + "\npng_bench " + build + "\n";
 
-    for (const auto &[folder, cwd] : {std::pair{std::string("build"), fake.repo.path}, std::pair{fake.build, std::string("/")}}) {
+    for (const auto &[folder, cwd] :
+         {std::pair{std::string("build"), fake.repo.path}, std::pair{fake.build, std::string("/")}}) {
         SCOPED_TRACE(folder);
         std::filesystem::remove(fake.log);
         const ProcessResult result = run_script("bench.sh", {folder}, cwd, {"LOG=" + fake.log});
@@ -66,10 +67,12 @@ TEST(BenchScript, FailsWhenABenchmarkIsMissingCannotRunOrFails) {
         const char *message;
     };
     const Case cases[] = {
-        {"no bench folder", [](const FakeBuild &f) { std::filesystem::remove_all(f.bench); }, "no benchmark programs"},
+        {"no bench folder", [](const FakeBuild &f) { std::filesystem::remove_all(f.bench); },
+         "no benchmark programs"},
         {"an empty bench folder", [](const FakeBuild &) {}, "no benchmark programs"},
         {"a program that cannot be run",
-         [](const FakeBuild &f) { make_program(f.bench + "/png_bench", RECORD_RUN, false); }, "cannot be run"},
+         [](const FakeBuild &f) { make_program(f.bench + "/png_bench", RECORD_RUN, false); },
+         "cannot be run"},
         {"a failing program",
          [](const FakeBuild &f) {
              make_program(f.bench + "/audio_bench", "exit 3\n");
@@ -90,11 +93,38 @@ TEST(BenchScript, FailsWhenABenchmarkIsMissingCannotRunOrFails) {
     EXPECT_NE(result.exit_status, 0);
 }
 
+// Every fuzz target runs, from its corpus and its seed folders, and the
+// count is left for the summary; a folder without targets fails.
+TEST(FuzzScript, RunsEveryTargetAndRecordsHowMany) {
+    TempDir dir;
+    const std::string fuzz = dir.file("build-fuzz/tests/fuzz");
+    std::filesystem::create_directories(fuzz + "/corpus-old_fuzz");
+    const std::string log = dir.file("runs.log");
+    for (const char *name : {"level_fuzz", "png_fuzz"})
+        make_program(fuzz + "/" + name, "echo \"$(basename \"$0\") $*\" >> \"$LOG\"\n");
+    write_file(fuzz + "/png_fuzz.seeds", "/seeds/one /seeds/two\n");
+
+    ProcessResult result = run_script("fuzz.sh", {"build-fuzz", "20"}, dir.path, {"LOG=" + log});
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    const std::string runs = read_file(log);
+    EXPECT_NE(runs.find("level_fuzz -max_total_time=10 "), std::string::npos) << runs;
+    EXPECT_NE(runs.find("png_fuzz -max_total_time=10 "), std::string::npos) << runs;
+    EXPECT_NE(runs.find("corpus-png_fuzz /seeds/one /seeds/two\n"), std::string::npos) << runs;
+    EXPECT_EQ(read_file(dir.file("build-fuzz/test-stage.txt")), "fuzz 2\n");
+
+    std::filesystem::remove(fuzz + "/level_fuzz");
+    std::filesystem::remove(fuzz + "/png_fuzz");
+    result = run_script("fuzz.sh", {"build-fuzz", "20"}, dir.path, {"LOG=" + log});
+    EXPECT_NE(result.exit_status, 0);
+    EXPECT_FALSE(path_exists(dir.file("build-fuzz/test-stage.txt")));
+}
+
 // The last line of `make test` adds up the stages' counts; a stage that left
 // no count did not finish and fails the summary.
 TEST(TestSummaryScript, AddsUpTheStagesAndEndsWithTheTotals) {
     TempDir dir;
-    for (const char *stage : {"build", "build-asan", "build-fuzz"}) std::filesystem::create_directories(dir.file(stage));
+    for (const char *stage : {"build", "build-asan", "build-fuzz"})
+        std::filesystem::create_directories(dir.file(stage));
     write_file(dir.file("build/test-stage.txt"), "check 57\n");
     write_file(dir.file("build-asan/test-stage.txt"), "asan 57\n");
     write_file(dir.file("build-fuzz/test-stage.txt"), "fuzz 3\n");

@@ -13,14 +13,15 @@
 
 // The message box as a failed save shows it, written to standard error
 // (where the death tests read it) instead of waiting for a click.
-extern "C" int SDL_ShowSimpleMessageBox(Uint32 flags, const char *title, const char *message, SDL_Window *window) {
+extern "C" int SDL_ShowSimpleMessageBox(Uint32 flags, const char *title, const char *message,
+                                        SDL_Window *window) {
     // A file-size limit that stopped the save must not cut this line short.
     rlimit limit;
     getrlimit(RLIMIT_FSIZE, &limit);
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_FSIZE, &limit);
-    std::fprintf(stderr, "box: %s; title: %s; text: %s; %s\n", flags == SDL_MESSAGEBOX_ERROR ? "error" : "other", title,
-                 message, window ? "parent" : "no parent");
+    std::fprintf(stderr, "box: %s; title: %s; text: %s; %s\n", flags == SDL_MESSAGEBOX_ERROR ? "error" : "other",
+                 title, message, window ? "parent" : "no parent");
     return -1;
 }
 

@@ -75,7 +75,8 @@ void input_handle_event(const SDL_Event &event) {
         // earlier handle is replaced without being closed, so that
         // controller keeps working too.
         if (SDL_IsGameController(event.cdevice.which)) {
-            if (SDL_GameController *opened = SDL_GameControllerOpen(event.cdevice.which)) game_controller = opened;
+            SDL_GameController *opened = SDL_GameControllerOpen(event.cdevice.which);
+            if (opened) game_controller = opened;
         }
         break;
     case SDL_CONTROLLERDEVICEREMOVED:
