@@ -470,9 +470,12 @@ TEST(OggGuard, HeadersThatLieAboutTheirLengthsAreRefusedBeforeDecoding) {
         {"a small codebook with a lookup table", with_setup(one_codebook_setup(2, 16, 16, 1, 4)), true},
         {"65536 entries", with_setup(one_codebook_setup(1, 65536, 65536, 0, 0)), true},
         {"65537 entries", with_setup(one_codebook_setup(1, 65537, 65537, 0, 0)), false},
-        {"a lookup table of 2^20 values", with_setup(one_codebook_setup(16, 65536, 65536, 1, 2)), true},
-        // 17 x 65536 floats: the product the decoder truncates is past 2^20.
-        {"a lookup table past 2^20 values", with_setup(one_codebook_setup(17, 65536, 65536, 1, 1)), false},
+        {"entries x dimensions of 2^17", with_setup(one_codebook_setup(2, 65536, 65536, 1, 256)), true},
+        // The decoder's residue tables take entries x dimensions bytes, its
+        // lookup tables entries x dimensions floats in a size truncated to
+        // 32 bits: both far past 2^17 from a few bytes here.
+        {"entries x dimensions past 2^17", with_setup(one_codebook_setup(3, 65536, 65536, 0, 0)), false},
+        {"a lookup table of 17 x 65536 values", with_setup(one_codebook_setup(17, 65536, 65536, 1, 1)), false},
         {"a codebook whose entries do not all come", with_setup(one_codebook_setup(1, 16, 15, 0, 0)), false},
         {"a lookup table cut short", with_setup(one_codebook_setup(2, 16, 16, 2, 8)), false},  // of 32
         {"only the first page", Bytes(plain.begin(), plain.begin() + 58), false},

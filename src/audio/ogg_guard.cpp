@@ -151,23 +151,22 @@ static uint32_t lookup1_values(uint32_t entries, uint32_t dimensions) {
 
 // The codebooks at the start of the setup header. The decoder sizes its
 // tables by their entry counts before it reads what stands behind them, and
-// a lookup table by entries x dimensions, a product it truncates to 32 bits:
-// the counts are held to what an encoder makes, and every codebook must be
-// there whole.
+// a lookup table by entries x dimensions, a product it truncates to 32 bits
+// (then fills the whole product: a heap overflow): the counts are held to
+// what an encoder makes, and every codebook must be there whole.
 static bool codebooks_ok(PacketReader *packet) {
     if (!vorbis_word(packet, 5)) return false;
     BitReader bits = {packet, 0, 0};
     uint32_t count = 0;
     if (!read_bits(&bits, 8, &count)) return false;
-    int64_t all_entries = 0;
     for (uint32_t book = 0; book <= count; ++book) {
         uint32_t sync = 0, dimensions = 0, entries = 0, ordered = 0;
         if (!read_bits(&bits, 24, &sync) || sync != 0x564342 || !read_bits(&bits, 16, &dimensions) ||
             !read_bits(&bits, 24, &entries) || !read_bits(&bits, 1, &ordered)) {
             return false;
         }
-        all_entries += entries;
-        if (dimensions == 0 || entries > OGG_GUARD_CODEBOOK_ENTRIES || all_entries > OGG_GUARD_ALL_ENTRIES) {
+        if (dimensions == 0 || entries > OGG_GUARD_CODEBOOK_ENTRIES ||
+            int64_t{entries} * dimensions > OGG_GUARD_CODEBOOK_VALUES) {
             return false;
         }
         uint32_t value = 0;
@@ -191,7 +190,6 @@ static bool codebooks_ok(PacketReader *packet) {
         uint32_t lookup = 0;
         if (!read_bits(&bits, 4, &lookup) || lookup > 2) return false;
         if (lookup == 0) continue;
-        if (int64_t{entries} * dimensions > OGG_GUARD_LOOKUP_VALUES) return false;
         uint32_t value_bits = 0, sequence = 0;
         if (!read_bits(&bits, 32, &value) || !read_bits(&bits, 32, &value) || !read_bits(&bits, 4, &value_bits) ||
             !read_bits(&bits, 1, &sequence)) {
@@ -277,9 +275,17 @@ int ogg_guard_decode(const uint8_t *bytes, int32_t length, int *channels, int *s
         app_log("sound_load_ogg_memory > not a Vorbis stream this game can play; refused");
         return 0;
     }
+    // Every table of the decoder lies in this block: a stream that needs
+    // more fails to open, and whatever an error path forgets goes with it.
+    char *block = static_cast<char *>(std::malloc(OGG_GUARD_DECODER_BYTES));
+    if (!block) return 0;
+    const stb_vorbis_alloc working_memory = {block, OGG_GUARD_DECODER_BYTES};
     int error = 0;
-    stb_vorbis *decoder = stb_vorbis_open_memory(bytes, length, &error, nullptr);
-    if (!decoder) return 0;
+    stb_vorbis *decoder = stb_vorbis_open_memory(bytes, length, &error, &working_memory);
+    if (!decoder) {
+        std::free(block);
+        return 0;
+    }
     const stb_vorbis_info info = stb_vorbis_get_info(decoder);
     const int channel_count = info.channels;
 
@@ -313,6 +319,7 @@ int ogg_guard_decode(const uint8_t *bytes, int32_t length, int *channels, int *s
         }
     }
     stb_vorbis_close(decoder);
+    std::free(block);
     if (!data || used == 0 || too_long) {
         if (too_long) {
             app_log("sound_load_ogg_memory > longer than %lld samples; refused",

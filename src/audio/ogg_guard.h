@@ -12,12 +12,16 @@ constexpr int64_t OGG_GUARD_SOUND_SAMPLES = int64_t{1} << 23;
 // needs about 9 million.
 constexpr int64_t OGG_GUARD_BUDGET_SAMPLES = int64_t{1} << 24;
 
-// Codebooks in the setup header: entries in one book, entries in all, and
-// entries x dimensions of a book with a lookup table. An encoder's books
-// stay far below (the game's sounds: 6561, 11241 and 52488).
+// Codebooks in the setup header: entries in one book, and entries x
+// dimensions of one book (the size of the decoder's tables for it). An
+// encoder's books stay far below (the game's sounds: 6561 and 52488).
 constexpr int64_t OGG_GUARD_CODEBOOK_ENTRIES = 65536;
-constexpr int64_t OGG_GUARD_ALL_ENTRIES = int64_t{1} << 20;
-constexpr int64_t OGG_GUARD_LOOKUP_VALUES = int64_t{1} << 20;
+constexpr int64_t OGG_GUARD_CODEBOOK_VALUES = int64_t{1} << 17;
+
+// The decoder works inside one block of this size, which holds all its
+// tables (the game's sounds need 180 KB): a stream that needs more is
+// refused, and nothing the decoder allocates can outlive the block.
+constexpr int32_t OGG_GUARD_DECODER_BYTES = 2 << 20;
 
 // True when the stream begins with a Vorbis identification header that this
 // game can play (one or two channels), a comment header whose lengths all
