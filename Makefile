@@ -7,7 +7,7 @@ CMAKE_BUILD = cmake --build $(1) --parallel $(JOBS)
 CONFIGURE_BUILD = cmake -S . -B build $(GENERATOR) -DNUMBRAL_LOG_STDERR=ON
 FUZZ_SECONDS ?= 60
 
-.PHONY: help run test deps build check asan tsan fuzz bench clean
+.PHONY: help run test deps build check asan tsan fuzz bench clean package package-check
 
 help:
 	@echo "make run     build the game and its data archive in build/ and start it there"
@@ -19,6 +19,10 @@ help:
 	@echo "make tsan    the audio tests under ThreadSanitizer (build-tsan/)"
 	@echo "make fuzz    every fuzz target, FUZZ_SECONDS (default 60) shared among them (build-fuzz/)"
 	@echo "make bench   every benchmark program of build/"
+	@echo "make package the Debian package build/numbral_VERSION_ARCH.deb"
+	@echo "make package-check"
+	@echo "             build the package, unpack and validate it, start the unpacked game,"
+	@echo "             compile the Windows layer (these tests also run in make check)"
 	@echo "make deps    install the Debian packages the build needs (nothing when present)"
 	@echo "make clean   remove build/, build-asan/, build-tsan/ and build-fuzz/"
 	@echo "Variables: JOBS (parallel build and test jobs, default: every core), FUZZ_SECONDS."
@@ -68,3 +72,10 @@ bench: build
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
+
+# The Debian package of the plain build, made with CPack (cmake/packaging.cmake).
+package: build
+	$(call CMAKE_BUILD,build) --target package
+
+package-check: build
+	ctest --test-dir build --output-on-failure -L package

@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "app/input.h"
+#include "app/install.h"
 #include "app/main_loop.h"
 #include "common/settings.h"
 #include "app/video.h"
@@ -116,9 +117,10 @@ bool app_start(int argc, char **argv, int *exit_status) {
 
     if (!PHYSFS_init(argc > 0 ? argv[0] : nullptr)) return false;
     if (!PHYSFS_setSaneConfig("Grulp Software", "NUMBRAL", "ZIP", 0, 0)) return false;
-    PHYSFS_mount("./data.quob", nullptr, 1);
+    install_mount_archives();
 
     if (!app_prepare_user_files(argc, argv)) return false;
+    install_add_controller_mappings(app_folder_path);
     if (!video_init()) return false;
     if (!audio_Init()) return false;
     *exit_status = 0;
@@ -127,6 +129,7 @@ bool app_start(int argc, char **argv, int *exit_status) {
 
 int app_main(int argc, char **argv) {
     int exit_status = 0;
+    install_search_executable_folder = true;
     if (!app_start(argc, argv, &exit_status)) return exit_status;
     main_loop();
     app_shutdown();

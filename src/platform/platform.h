@@ -42,3 +42,8 @@ bool platform_replace_file(const char *source, const char *target);
 // a replacement survives a power loss that follows it. False when the folder
 // cannot be opened or flushed.
 bool platform_sync_folder(const char *path);
+
+// The folder that holds the running executable, in UTF-8 (what the archive
+// layer and SDL take), without a trailing separator. False when the
+// operating system cannot tell or the path does not fit in capacity bytes.
+bool platform_executable_folder(char *out, size_t capacity);

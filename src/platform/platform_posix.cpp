@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include <cstdlib>
+#include <cstring>
 
 const char platform_path_separator = '/';
 
@@ -95,4 +96,33 @@ bool platform_sync_folder(const char *path) {
     const bool flushed = result == 0 || errno == EINVAL;
     close(folder);
     return flushed;
+}
+
+// Copies the folder part of a path (everything before its last slash; the
+// root keeps its slash) into out when it fits.
+static bool copy_folder_part(const char *path, char *out, size_t capacity) {
+    const char *last = std::strrchr(path, '/');
+    if (!last) return false;
+    const size_t length = last == path ? 1 : static_cast<size_t>(last - path);
+    if (length >= capacity) return false;
+    std::memcpy(out, path, length);
+    out[length] = '\0';
+    return true;
+}
+
+bool platform_executable_folder(char *out, size_t capacity) {
+    // Linux names the executable with every link resolved; elsewhere SDL
+    // asks the system in its own way (its answer ends with a slash).
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    // A name that fills the buffer may have been cut.
+    if (length > 0 && static_cast<size_t>(length) < sizeof path - 1) {
+        path[length] = '\0';
+        return path[0] == '/' && copy_folder_part(path, out, capacity);
+    }
+    char *base = SDL_GetBasePath();
+    if (!base) return false;
+    const bool copied = copy_folder_part(base, out, capacity);
+    SDL_free(base);
+    return copied;
 }

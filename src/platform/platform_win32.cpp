@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cwchar>
 
 const char platform_path_separator = '\\';
 
@@ -54,4 +55,18 @@ bool platform_sync_folder(const char *path) {
     // MoveFileEx with MOVEFILE_WRITE_THROUGH returns only once the rename is
     // on the disk; the folder needs no flush of its own. It must exist.
     return platform_path_exists(path);
+}
+
+bool platform_executable_folder(char *out, size_t capacity) {
+    // Long paths may pass MAX_PATH; a name that fills the buffer was cut.
+    static wchar_t wide[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, wide, 32768);
+    if (length == 0 || length >= 32768) return false;
+    wchar_t *last = wcsrchr(wide, L'\\');
+    if (!last) return false;
+    // A drive's root keeps its separator: "C:" alone names the drive's current folder.
+    if (last > wide && last[-1] == L':') ++last;
+    *last = L'\0';
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(capacity), nullptr, nullptr);
+    return bytes > 0;
 }
