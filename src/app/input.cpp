@@ -71,19 +71,13 @@ void input_handle_event(const SDL_Event &event) {
     case SDL_CONTROLLERBUTTONDOWN: handle_button(event.cbutton.button, true); break;
     case SDL_CONTROLLERBUTTONUP: handle_button(event.cbutton.button, false); break;
     case SDL_CONTROLLERDEVICEADDED:
-        // The event names the device index of the controller plugged in. An
-        // earlier handle is replaced without being closed, so that
-        // controller keeps working too.
-        if (SDL_IsGameController(event.cdevice.which)) {
-            SDL_GameController *opened = SDL_GameControllerOpen(event.cdevice.which);
-            if (opened) game_controller = opened;
-        }
+        // Whatever device the event names, the game takes device 0: one
+        // player, one pad. An earlier handle is replaced without being
+        // closed.
+        if (SDL_IsGameController(0)) game_controller = SDL_GameControllerOpen(0);
         break;
     case SDL_CONTROLLERDEVICEREMOVED:
-        // The event names the instance unplugged; another controller's
-        // unplug leaves the held one open.
-        if (game_controller &&
-            SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(game_controller)) == event.cdevice.which) {
+        if (game_controller) {
             SDL_GameControllerClose(game_controller);
             game_controller = nullptr;
         }

@@ -122,6 +122,7 @@ int main(int argc, char **argv) {
     // in the profile; the archive library's own folder in the run folder.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_RENDER_DRIVER", "software", 0);
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);  // no GL driver behind the window
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("USERPROFILE", profile.c_str(), 1);
     setenv("XDG_DATA_HOME", run_folder.c_str(), 1);
