@@ -15,6 +15,10 @@ struct FuzzMember {
     std::string path;
     const uint8_t *bytes;
     size_t size;
+    // A member given already deflated: what it inflates to.
+    bool deflated = false;
+    uint32_t inflated_size = 0;
+    uint32_t inflated_crc = 0;
 };
 
 inline uint32_t fuzz_crc32(const uint8_t *bytes, size_t size) {
@@ -41,11 +45,12 @@ inline void fuzz_put32(std::vector<uint8_t> &out, uint32_t value) {
     fuzz_put16(out, value >> 16);
 }
 
-// A ZIP of the members, each stored as it is.
+// A ZIP of the members, each stored as it is (or deflated, as given).
 inline std::vector<uint8_t> fuzz_stored_zip(const std::vector<FuzzMember> &members) {
     std::vector<uint8_t> zip, directory;
     for (const FuzzMember &m : members) {
-        const uint32_t crc = fuzz_crc32(m.bytes, m.size);
+        const uint32_t crc = m.deflated ? m.inflated_crc : fuzz_crc32(m.bytes, m.size);
+        const uint32_t inflated = m.deflated ? m.inflated_size : static_cast<uint32_t>(m.size);
         const uint32_t offset = static_cast<uint32_t>(zip.size());
         for (std::vector<uint8_t> *out : {&zip, &directory}) {
             const bool central = out == &directory;
@@ -53,12 +58,12 @@ inline std::vector<uint8_t> fuzz_stored_zip(const std::vector<FuzzMember> &membe
             if (central) fuzz_put16(*out, 20);  // made by
             fuzz_put16(*out, 20);               // needed
             fuzz_put16(*out, 0);                // flags
-            fuzz_put16(*out, 0);                // stored
-            fuzz_put16(*out, 0);                // time
-            fuzz_put16(*out, 0x21);             // date: 1980-01-01
+            fuzz_put16(*out, m.deflated ? 8 : 0);  // deflated or stored
+            fuzz_put16(*out, 0);                    // time
+            fuzz_put16(*out, 0x21);                 // date: 1980-01-01
             fuzz_put32(*out, crc);
             fuzz_put32(*out, static_cast<uint32_t>(m.size));
-            fuzz_put32(*out, static_cast<uint32_t>(m.size));
+            fuzz_put32(*out, inflated);
             fuzz_put16(*out, static_cast<uint32_t>(m.path.size()));
             fuzz_put16(*out, 0);  // extra
             if (central) {
