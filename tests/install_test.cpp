@@ -111,7 +111,8 @@ TEST(Install, ArchivesMountInTheirOrder) {
 
 // A pad SDL knows no mapping for becomes a game controller through a line
 // in gamecontrollerdb.txt beside the archive or in the save folder; the save
-// folder's line wins, and a file that cannot be read spoils nothing else.
+// folder's line wins, and a folder in a file's place spoils nothing else
+// (SDL would try to allocate the folder's reported size).
 TEST(Install, ControllerMappingsComeFromBesideTheArchiveAndTheSaveFolder) {
     SDL_VirtualJoystickDesc pad = {};
     pad.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
@@ -146,7 +147,7 @@ TEST(Install, ControllerMappingsComeFromBesideTheArchiveAndTheSaveFolder) {
         {"beside the archive", mapping("Beside pad"), "", 1, "Beside pad"},
         {"in the save folder", "", mapping("Save pad"), 1, "Save pad"},
         {"both: the save folder's wins", mapping("Beside pad"), mapping("Save pad"), 2, "Save pad"},
-        {"an unreadable save folder file", mapping("Beside pad"), "/", 1, "Beside pad"},
+        {"a folder in the save folder's file's place", mapping("Beside pad"), "/", 1, "Beside pad"},
     };
     if (!PHYSFS_isInit()) {
         ASSERT_NE(PHYSFS_init(nullptr), 0);

@@ -78,6 +78,12 @@ static bool add_mappings_in(const char *folder) {
     const char *const name[] = {MAPPINGS_NAME};
     char path[APP_PATH_CAPACITY];
     if (!join_path(path, folder, name, 1) || !platform_path_exists(path)) return false;
+    // SDL would take a folder's size for a file's and ask for that much
+    // memory.
+    if (platform_is_folder(path)) {
+        app_log("install_add_controller_mappings > %s is a folder, not a file", path);
+        return false;
+    }
     if (SDL_GameControllerAddMappingsFromFile(path) < 0) {
         app_log("install_add_controller_mappings > cannot read %s: %s", path, SDL_GetError());
         return false;
