@@ -66,25 +66,41 @@ warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l -Tutf8 -Z "$roo
 [ -z "$warnings" ] || fail "the manual page: $warnings"
 
 # The menu entry's command, started from another folder with the unpacked
-# bin/ on the path. The game has no way to end by itself, so it is stopped
-# after 4 s: still running then means start-up passed, which needs every
-# sound of the bank from an archive, and the current folder has none. A
-# failed start-up ends at once with status 1.
+# bin/ on the path. The game runs until it is closed; it has got past
+# start-up when its sound mixer's thread runs and it is still alive a second
+# later, past the check that every sound of the bank is in an archive (a
+# missing one ends it at once with status 1). The current folder has no
+# archive, so the one it found is the installed one.
 command=$(sed -n 's/^Exec=//p' "$desktop")
-start_game() {
-    (cd "$work/elsewhere" && env PATH="$root/usr/bin:$PATH" USERPROFILE="$work/profile" \
-        SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout -k 2 4 sh -c "exec $command" > "$work/game.log" 2>&1)
+cd "$work/elsewhere"
+env PATH="$root/usr/bin:$PATH" USERPROFILE="$work/profile" SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
+    sh -c "exec $command" > "$work/game.log" 2>&1 &
+game=$!
+cd - > /dev/null
+mixer_running() {
+    cat /proc/"$game"/task/*/comm 2>/dev/null | grep -qx MixerThread
 }
-status=0
-start_game || status=$?
-[ "$status" -eq 124 ] || { cat "$work/game.log" >&2; fail "'$command' ended with status $status instead of running"; }
+tries=0
+until mixer_running; do
+    kill -0 "$game" 2>/dev/null || { cat "$work/game.log" >&2; fail "'$command' ended during start-up"; }
+    tries=$((tries + 1))
+    [ "$tries" -le 300 ] || { kill -9 "$game"; fail "'$command' did not reach its sound start-up in 30 s"; }
+    sleep 0.1
+done
+sleep 1
+kill -0 "$game" 2>/dev/null || { cat "$work/game.log" >&2; fail "'$command' ended after starting its sound"; }
+kill "$game"
+sleep 0.5
+kill -9 "$game" 2>/dev/null || true
+wait "$game" 2>/dev/null || true
 ! grep "doesn't exist" "$work/game.log" || fail "files missing from the installed archive"
-echo "'$command' from $work/elsewhere: running after 4 s on the installed archive"
+echo "'$command' from $work/elsewhere: past start-up on the installed archive"
 
 # Without the installed archive the same start fails: the run above did find it.
 mv "$root/usr/share/numbral/data.quob" "$work/data.quob.away"
 status=0
-start_game || status=$?
+(cd "$work/elsewhere" && env PATH="$root/usr/bin:$PATH" USERPROFILE="$work/profile" SDL_VIDEODRIVER=offscreen \
+    SDL_AUDIODRIVER=dummy timeout -k 2 30 sh -c "exec $command" > "$work/game.log" 2>&1) || status=$?
 mv "$work/data.quob.away" "$root/usr/share/numbral/data.quob"
 [ "$status" -eq 1 ] && grep -q "doesn't exist" "$work/game.log" ||
     fail "without its archive the game ended with status $status, not 1 for a missing file"
