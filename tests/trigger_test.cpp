@@ -11,98 +11,53 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <physfs.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
-Trigger make_trigger(int32_t command, int32_t param_a = 0, int32_t param_b = 0) {
-    Trigger trigger = {};
-    trigger.active = true;
-    trigger.command = command;
-    trigger.param_a = param_a;
-    trigger.param_b = param_b;
-    return trigger;
-}
-
 class Triggers : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        window = SDL_CreateWindow("trigger test", 0, 0, 64, 36, SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window, nullptr) << SDL_GetError();
-        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
-        ASSERT_NE(renderer, nullptr) << SDL_GetError();
-        if (!PHYSFS_isInit()) {
-            ASSERT_NE(PHYSFS_init(nullptr), 0);
-        }
-        unmount_test_archives();
-        ASSERT_NE(PHYSFS_mount(NUMBRAL_FIXTURE_ARCHIVE, nullptr, 1), 0) << PHYSFS_getLastErrorCode();
-    }
-
-    static void TearDownTestSuite() {
-        unmount_test_archives();
-        SDL_DestroyRenderer(renderer);
-        SDL_DestroyWindow(window);
-        renderer = nullptr;
-        window = nullptr;
-        SDL_Quit();
-    }
-
+    static void SetUpTestSuite() { start_test_video(); }
+    static void TearDownTestSuite() { stop_test_video(); }
     void SetUp() override {
         settings_apply_defaults();
         std::strcpy(app_save_path, folder.file("numbral.save").c_str());
         quit_requested = false;
-        cutscene_active = false;
         current_music = MUSIC_NONE;
         boss = {};
         ASSERT_TRUE(load_level(3, 0, false));
     }
-
     void TearDown() override {
         cutscene_end();
-        for (Layer *layer : {&RearBG, &BG, &FG}) {
-            if (layer->texture) SDL_DestroyTexture(layer->texture);
-            *layer = {};
-        }
-        if (level_state.level_texture) SDL_DestroyTexture(level_state.level_texture);
-        level_state = {};
+        release_level_textures();
+        app_save_path[0] = '\0';
     }
-
     TempDir folder;
 };
 
 }  // namespace
 
 TEST_F(Triggers, TheFirstArmedTriggerHoldingThePointRuns) {
+    // Fields: active, x, y, w, h, then the command's (none needed here).
     trigger_count = 5;
-    triggers[0] = make_trigger(TRIGGER_QUIT);
-    triggers[0].w = triggers[0].h = 4;  // covers 0..3
-    triggers[1] = triggers[0];
-    triggers[1].x = 2;  // overlaps at 2..3, reaches 5
-    triggers[2] = triggers[0];
-    triggers[2].x = 10;
-    triggers[2].active = false;
-    triggers[3] = triggers[0];
-    triggers[3].x = triggers[3].y = 10;
-    triggers[3].w = triggers[3].h = INT32_MAX;  // its far end lies past the int range
-    triggers[4] = triggers[0];
-    triggers[4].w = 0;
-    triggers[5] = triggers[0];
-    triggers[5].x = triggers[5].y = INT32_MIN;
-    triggers[5].w = triggers[5].h = INT32_MAX;  // beyond the count: never visited
+    triggers[0] = {true, 0, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0};  // covers 0..3
+    triggers[1] = {true, 2, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0};  // overlaps at 2..3, reaches 5
+    triggers[2] = {false, 10, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0};
+    triggers[3] = {true, 10, 10, INT32_MAX, INT32_MAX, 0, 0, 0, 0, 0, 0, 0};  // far end past the int range
+    triggers[4] = {true, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0};
+    triggers[5] = {true, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0, 0, 0, 0, 0, 0, 0};  // past the count
 
-    struct Case {
+    const struct {
         int32_t px, py;
         int expected;  // index, or -1 for none
-    };
-    const Case cases[] = {
+    } cases[] = {
         {3, 3, 0}, {4, 1, 1}, {5, 3, 1}, {6, 1, -1}, {-1, 0, -1},
         {10, 10, 3}, {INT32_MAX, INT32_MAX, 3}, {INT32_MIN, INT32_MIN, -1},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         const Trigger *found = trigger_at(c.px, c.py);
         EXPECT_EQ(found ? found - triggers : -1, c.expected) << c.px << ", " << c.py;
     }
@@ -110,50 +65,82 @@ TEST_F(Triggers, TheFirstArmedTriggerHoldingThePointRuns) {
     EXPECT_EQ(trigger_at(3, 3), &triggers[1]);
 }
 
-TEST_F(Triggers, CameraCommandsSetTheirLockAndDisarm) {
-    struct Case {
-        int32_t command;
+// What each command changes, and whether the trigger is used up. Commands
+// that move to another place (a level, a cutscene, the end) stay armed.
+TEST_F(Triggers, CommandsAndWhichOfThemDisarm) {
+    const struct {
+        int32_t command, param_a, param_b;
         bool locked_before, x_locked_before;
-        bool locked, x_locked;
-        float target_x, target_y;
+        int32_t savelevel, savecheckpoint;  // progress before the command
+        const char *after;
+    } cases[] = {
+        {TRIGGER_UNLOCKCAMERA, 0, 0, true, true, -1, -1, "level 3 at 8,27 x-locked"},
+        {TRIGGER_LOCKCAMERA, 0, 0, false, false, -1, -1, "level 3 at 8,27 locked"},
+        {TRIGGER_LOCKCAMERAX, 0, 0, false, false, -1, -1, "level 3 at 8,27 x-locked"},
+        {TRIGGER_MOVECAMERA, 10, -20, false, true, -1, -1, "level 3 at 8,27 locked x-locked to 10,-20"},
+        {TRIGGER_STARTBOSS, 0, 0, false, false, -1, -1, "level 3 at 8,27 boss 12 boss music"},
+        {TRIGGER_QUIT, 0, 0, false, false, -1, -1, "level 3 at 8,27 quit armed"},
+        {TRIGGER_CUTSCENE, 5, 0, false, false, -1, -1, "level 3 at 8,27 cutscene 5 armed"},
+        {TRIGGER_LEVEL, 4, 0, false, false, -1, -1, "level 4 at 10,39 armed"},
+        // A new game resets the progress, in memory only; continuing fills
+        // health and lives and arrives at the saved point.
+        {TRIGGER_NEWGAME, 3, 1, false, false, 4, 2, "level 3 at 120,27 progress 3/1 lit armed"},
+        {TRIGGER_LOADGAME, 3, 0, false, false, 4, 1, "level 4 at 16,39 lit full armed"},
+        // Without a saved game there is nothing to continue: cutscene 2.
+        {TRIGGER_LOADGAME, 3, 0, false, false, -1, 1, "level 3 at 8,27 cutscene 2 armed"},
     };
-    const Case cases[] = {
-        {TRIGGER_UNLOCKCAMERA, true, true, false, true, 0, 0},
-        {TRIGGER_LOCKCAMERA, false, false, true, false, 0, 0},
-        {TRIGGER_LOCKCAMERAX, false, false, false, true, 0, 0},
-        {TRIGGER_MOVECAMERA, false, true, true, true, 10, -20},
-    };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
+        ASSERT_TRUE(load_level(3, 0, false));
+        settings.buttstomp = true;
+        settings.savelevel = c.savelevel;
+        settings.savecheckpoint = c.savecheckpoint;
+        settings_save();
+        const std::string saved = read_file(app_save_path);
         level_state.camera_locked = c.locked_before;
         level_state.camera_x_locked = c.x_locked_before;
-        level_state.camera_target_x = level_state.camera_target_y = 0.0f;
-        Trigger trigger = make_trigger(c.command, 10, -20);
+        player.health = player.lives = 1;
+        quit_requested = false;
+        current_music = MUSIC_NONE;
+        boss.timer = 0.0f;
+
+        Trigger trigger = {true, 0, 0, 0, 0, c.param_a, c.param_b, 0, 0, 0, 0, c.command};
         run_trigger(trigger);
-        SCOPED_TRACE(c.command);
-        EXPECT_EQ(level_state.camera_locked, c.locked);
-        EXPECT_EQ(level_state.camera_x_locked, c.x_locked);
-        EXPECT_EQ(level_state.camera_target_x, c.target_x);
-        EXPECT_EQ(level_state.camera_target_y, c.target_y);
-        EXPECT_FALSE(trigger.active);
+        char after[256];
+        std::snprintf(after, sizeof after, "level %d at %g,%g%s%s", level_state.level, player.x, player.y,
+                      level_state.camera_locked ? " locked" : "", level_state.camera_x_locked ? " x-locked" : "");
+        std::string text = after;
+        if (level_state.camera_target_x != 0.0f || level_state.camera_target_y != 0.0f) {
+            std::snprintf(after, sizeof after, " to %g,%g", level_state.camera_target_x, level_state.camera_target_y);
+            text += after;
+        }
+        if (boss.timer != 0.0f) text += " boss " + std::to_string(static_cast<int>(boss.timer));
+        if (current_music == MUSIC_BOSS) text += " boss music";
+        if (settings.savelevel != c.savelevel || settings.savecheckpoint != c.savecheckpoint)
+            text += " progress " + std::to_string(settings.savelevel) + "/" + std::to_string(settings.savecheckpoint);
+        if (save_point_count > 0 && save_points[0].lit) text += " lit";
+        if (player.health == 5 && player.lives == 3) text += " full";
+        if (quit_requested) text += " quit";
+        if (cutscene_active) text += " cutscene " + std::to_string(cutscene_number);
+        if (trigger.active) text += " armed";
+        EXPECT_EQ(text, c.after) << c.command;
+        EXPECT_EQ(settings.buttstomp, c.command != TRIGGER_NEWGAME) << c.command;
+        EXPECT_EQ(read_file(app_save_path), saved) << c.command;
+        cutscene_end();
     }
 }
 
 TEST_F(Triggers, CreateDoodadMakesAnInvisibleBoxThatIsSolidAtOnce) {
-    Trigger trigger = make_trigger(TRIGGER_CREATEDOODAD);
-    trigger.new_x = -40;  // outside the level, where nothing else is solid
-    trigger.new_y = -20;
-    trigger.new_w = 4;
-    trigger.new_h = 2;
+    // Outside the level, where nothing else is solid.
+    Trigger trigger = {true, 0, 0, 0, 0, 0, 0, -40, -20, 4, 2, TRIGGER_CREATEDOODAD};
     const int32_t index = doodad_count;
     run_trigger(trigger);
     EXPECT_FALSE(trigger.active);
     ASSERT_EQ(doodad_count, index + 1);
     EXPECT_EQ(doodads[index].type, -1);
-    EXPECT_EQ(doodads[index].home_x, -40);
-    EXPECT_EQ(doodads[index].width, 4);
     EXPECT_EQ(solid_at(-40, -20), index);
     EXPECT_EQ(solid_at(-37, -19), index);
     EXPECT_EQ(solid_at(-36, -19), NO_DOODAD);
+    EXPECT_EQ(solid_at(-37, -18), NO_DOODAD);
 
     // A full table takes nothing more; the trigger is used up all the same.
     doodad_count = DOODAD_CAPACITY;
@@ -161,80 +148,4 @@ TEST_F(Triggers, CreateDoodadMakesAnInvisibleBoxThatIsSolidAtOnce) {
     run_trigger(trigger);
     EXPECT_EQ(doodad_count, DOODAD_CAPACITY);
     EXPECT_FALSE(trigger.active);
-}
-
-TEST_F(Triggers, StartBossRunsTwelveSecondsWithTheBossMusic) {
-    Trigger trigger = make_trigger(TRIGGER_STARTBOSS);
-    run_trigger(trigger);
-    EXPECT_EQ(boss.timer, 12.0f);
-    EXPECT_EQ(current_music, MUSIC_BOSS);
-    EXPECT_FALSE(trigger.active);
-}
-
-TEST_F(Triggers, QuitAndCutsceneStayArmed) {
-    Trigger quit = make_trigger(TRIGGER_QUIT);
-    run_trigger(quit);
-    EXPECT_TRUE(quit_requested);
-    EXPECT_TRUE(quit.active);
-
-    Trigger cutscene = make_trigger(TRIGGER_CUTSCENE, 5);
-    run_trigger(cutscene);
-    EXPECT_TRUE(cutscene_active);
-    EXPECT_EQ(cutscene_number, 5);
-    EXPECT_TRUE(cutscene.active);
-    EXPECT_EQ(level_state.level, 3);
-}
-
-TEST_F(Triggers, LevelTriggerLoadsItsLevelAtItsEntrance) {
-    Trigger trigger = make_trigger(TRIGGER_LEVEL, 4, 0);
-    run_trigger(trigger);
-    EXPECT_EQ(level_state.level, 4);
-    EXPECT_EQ(player.x, 10.0f);
-    EXPECT_EQ(player.y, 39.0f);
-}
-
-TEST_F(Triggers, NewGameChangesProgressInMemoryOnly) {
-    settings.buttstomp = true;
-    settings.savelevel = 4;
-    settings.savecheckpoint = 2;
-    settings_save();
-    const std::string saved = read_file(app_save_path);
-
-    Trigger trigger = make_trigger(TRIGGER_NEWGAME, 3, 1);
-    run_trigger(trigger);
-    EXPECT_FALSE(settings.buttstomp);
-    EXPECT_EQ(settings.savelevel, 3);
-    EXPECT_EQ(settings.savecheckpoint, 1);
-    EXPECT_EQ(read_file(app_save_path), saved);
-    EXPECT_EQ(level_state.level, 3);
-    EXPECT_EQ(player.x, 120.0f);  // entrance 1
-    EXPECT_TRUE(save_points[0].lit);  // checkpoint 1 of level 3 is now the progress
-}
-
-TEST_F(Triggers, LoadGameContinuesAtTheSavedPointWithFullHealth) {
-    settings.savelevel = 4;
-    settings.savecheckpoint = 1;
-    player.lives = 1;
-    player.health = 2;
-    Trigger trigger = make_trigger(TRIGGER_LOADGAME, 3, 0);
-    run_trigger(trigger);
-    EXPECT_EQ(level_state.level, 4);
-    EXPECT_EQ(player.x, 16.0f);  // savepoint:1:14:36
-    EXPECT_EQ(player.y, 39.0f);
-    EXPECT_EQ(player.lives, 3);
-    EXPECT_EQ(player.health, 5);
-    EXPECT_TRUE(save_points[0].lit);
-    EXPECT_FALSE(cutscene_active);
-}
-
-TEST_F(Triggers, LoadGameWithoutASavedGamePlaysCutsceneTwoAndStaysInTheLevel) {
-    player.lives = 2;
-    Trigger trigger = make_trigger(TRIGGER_LOADGAME, 3, 0);
-    run_trigger(trigger);
-    EXPECT_TRUE(cutscene_active);
-    EXPECT_EQ(cutscene_number, 2);
-    EXPECT_EQ(level_state.level, 3);
-    EXPECT_EQ(player.x, 8.0f);
-    EXPECT_EQ(player.lives, 2);
-    EXPECT_TRUE(trigger.active);
 }

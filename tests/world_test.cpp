@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -32,15 +35,14 @@ TEST(World, SolidBoxesAreInclusiveFromTheRoundedPositionAndTheFirstWins) {
     doodads[5] = box(2e9f, 2e9f, 0, 0, INT32_MAX, INT32_MAX);  // its far end lies past the int range
     doodads[6] = box(0, 0, 0, 0, 1000, 1000);  // beyond the count
 
-    struct Case {
+    const struct {
         int32_t px, py, index;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {11, 25, 0}, {25, 32, 0}, {10, 25, NO_DOODAD}, {26, 25, NO_DOODAD}, {11, 33, NO_DOODAD},
         {24, 30, 0}, {26, 31, 3}, {1, 0, 2},  {0, 0, NO_DOODAD},  {4, 3, 2},  {50, 50, NO_DOODAD},
         {2000000000, 2000000000, 5}, {INT32_MAX, INT32_MAX, 5}, {500, 500, NO_DOODAD},
     };
-    for (const Case &c : cases) EXPECT_EQ(solid_at(c.px, c.py), c.index) << c.px << ", " << c.py;
+    for (const auto &c : cases) EXPECT_EQ(solid_at(c.px, c.py), c.index) << c.px << ", " << c.py;
 
     EXPECT_TRUE(solid_at_either(500, 500, 1, 0));
     EXPECT_FALSE(solid_at_either(500, 500, 0, 0));
@@ -49,53 +51,33 @@ TEST(World, SolidBoxesAreInclusiveFromTheRoundedPositionAndTheFirstWins) {
     doodad_count = 0;
 }
 
-TEST(World, EffectsTakeTheirTypesLookAndTheFirstFreeSlot) {
-    struct Case {
-        int32_t type;
-        int32_t last_frame, width, height;
-        bool drawn_behind, flip_x;
-        float lifetime;
-        uint32_t frame_time_bits;
+TEST(World, EffectsTakeTheFirstFreeSlotCleanWithTheirTypesLook) {
+    const std::pair<int32_t, const char *> cases[] = {
+        {0, "6 frames 3x3 behind"}, {4, "9 frames 4x3 behind flipped"}, {7, "14 frames 7x7 behind"},
+        {9, "9 frames 7x7"},        {10, "5 frames 3x1 behind flipped"}, {3, "1 frames 0x0"},
     };
-    const Case cases[] = {
-        {0, 6, 3, 3, true, false, 0, 0x3DAAAAA6}, {1, 6, 3, 3, true, false, 0, 0x3DAAAAA6},
-        {4, 9, 4, 3, true, true, 0, 0x3DAAAAA6},  {5, 1, 1, 2, true, false, 1.0f, 0x3DAAAAA6},
-        {6, 1, 2, 1, true, false, 0.2f, 0x3DAAAAA6}, {7, 14, 7, 7, true, false, 0, 0x3DAAAAA6},
-        {9, 9, 7, 7, false, false, 0, 0x3DAAAAA6}, {10, 5, 3, 1, true, true, 0, 0x3D2AAA99},
-        {3, 1, 0, 0, false, false, 0, 0x3DAAAAA6},
-    };
-    for (const Case &c : cases) {
+    for (const auto &[type, look] : cases) {
         for (Effect &effect : effects) effect = {};
         effects[0].active = true;
-        // A reused slot keeps nothing of its last effect.
-        effects[1] = {false, true, 1, 1, true, true, 1, 1, 99, 5, 5, 5, 5, 1, 1, 1, 1};
-        spawn_effect(c.type, 3.0f, 4.0f, true, 5.0f, -6.0f);
+        std::memset(static_cast<void *>(&effects[1]), 1, sizeof effects[1]);  // a used slot, now free
+        effects[1].active = false;
+        spawn_effect(type, 3.0f, 4.0f, true, 5.0f, -6.0f);
         const Effect &e = effects[1];
-        SCOPED_TRACE(c.type);
-        EXPECT_TRUE(e.active);
-        EXPECT_EQ(e.type, c.type);
-        EXPECT_EQ(e.x, 3.0f);
-        EXPECT_EQ(e.vy, -6.0f);
-        EXPECT_EQ(e.frame, 0);
-        EXPECT_EQ(e.last_frame, c.last_frame);
-        EXPECT_EQ(e.width, c.width);
-        EXPECT_EQ(e.height, c.height);
-        EXPECT_EQ(e.drawn_behind, c.drawn_behind);
-        EXPECT_EQ(e.flip_x, c.flip_x);
-        EXPECT_FALSE(e.flip_y);
-        EXPECT_EQ(e.lifetime, c.lifetime);
-        EXPECT_EQ(e.age, 0.0f);
-        EXPECT_EQ(e.frame_timer, 0.0f);
-        EXPECT_EQ(std::bit_cast<uint32_t>(e.frame_time), c.frame_time_bits);
-        EXPECT_TRUE(effects[2].active == false);
+        char seen[64];
+        std::snprintf(seen, sizeof seen, "%d frames %dx%d%s%s", e.last_frame, e.width, e.height,
+                      e.drawn_behind ? " behind" : "", e.flip_x ? " flipped" : "");
+        EXPECT_EQ(std::string(seen), look) << type;
+        EXPECT_TRUE(e.active && !e.flip_y && !effects[2].active);
+        EXPECT_EQ(e.type, type);
+        EXPECT_EQ((std::array{e.x, e.y, e.vx, e.vy}), (std::array{3.0f, 4.0f, 5.0f, -6.0f}));
+        EXPECT_EQ(e.frame + e.age + e.frame_timer, 0.0f);
     }
 
     for (Effect &effect : effects) {
         effect = {};
         effect.active = true;
-        effect.x = 1.0f;
     }
     spawn_effect(7, 9.0f, 9.0f, false, 0, 0);
-    for (const Effect &effect : effects) EXPECT_EQ(effect.x, 1.0f);  // the 41st is not made
+    for (const Effect &effect : effects) EXPECT_EQ(effect.x, 0.0f);  // the 41st is not made
     for (Effect &effect : effects) effect = {};
 }

@@ -1,5 +1,8 @@
 #include "support/test_support.h"
 
+#include "common/screen.h"
+#include "world/world.h"
+
 #include <gtest/gtest.h>
 #include <physfs.h>
 
@@ -61,6 +64,38 @@ void mount_fixture_archive() {
     }
     unmount_test_archives();
     ASSERT_NE(PHYSFS_mount(NUMBRAL_FIXTURE_ARCHIVE, nullptr, 1), 0) << PHYSFS_getLastErrorCode();
+}
+
+void start_test_video() {
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    window = SDL_CreateWindow("numbral test", 0, 0, 640, 360, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
+    ASSERT_NE(renderer, nullptr) << SDL_GetError();
+    canvas = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, CANVAS_WIDTH,
+                               CANVAS_HEIGHT);
+    ASSERT_NE(canvas, nullptr) << SDL_GetError();
+    mount_fixture_archive();
+}
+
+void stop_test_video() {
+    unmount_test_archives();
+    if (canvas) SDL_DestroyTexture(canvas);
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (window) SDL_DestroyWindow(window);
+    canvas = nullptr;
+    renderer = nullptr;
+    window = nullptr;
+    SDL_Quit();
+}
+
+void release_level_textures() {
+    for (Layer *layer : {&RearBG, &BG, &FG}) {
+        if (layer->texture) SDL_DestroyTexture(layer->texture);
+        *layer = {};
+    }
+    if (level_state.level_texture) SDL_DestroyTexture(level_state.level_texture);
+    level_state = {};
 }
 
 void mount_test_archive(const std::string &zip_path, const std::vector<ArchiveEntry> &entries) {

@@ -30,6 +30,16 @@ void unmount_test_archives();
 // Makes the fixture archive the only archive in the PhysFS search path.
 void mount_fixture_archive();
 
+// Video as the game draws it, with nothing shown: SDL with a hidden window,
+// SDL's software renderer and the 64 x 36 canvas, then the fixture archive
+// mounted. stop_test_video unmounts the archives and takes it all down.
+void start_test_video();
+void stop_test_video();
+
+// Destroys the layer pictures and the level texture that level loads left,
+// and clears the layers and the level state.
+void release_level_textures();
+
 // Queues an SDL event: a key (code = key symbol), a controller button
 // (code = button), a window event (code = its kind) or any other type.
 void push_test_event(Uint32 type, int code = 0);
