@@ -10,8 +10,10 @@
 
 namespace {
 
-constexpr Rgba BAR_EMPTY = {40, 40, 40, 255};
-constexpr Rgba BAR_FULL = {80, 40, 80, 255};
+constexpr float INF = std::numeric_limits<float>::infinity();
+using Control = bool Controls::*;
+constexpr Control UP = &Controls::up, DOWN = &Controls::down, LEFT = &Controls::left, RIGHT = &Controls::right,
+                  JUMP = &Controls::jump, SHOOT = &Controls::shoot;
 
 class PauseMenu : public RenderTest {
 protected:
@@ -27,126 +29,80 @@ protected:
         controls = {};
         paused = false;
     }
-    // One frame with exactly these controls held.
-    static void frame(Controls held) {
+    // One frame with only this control held; a pending pause request stays.
+    static void frame(Control held = nullptr) {
         const bool pending = controls.pause_requested;
-        controls = held;
-        controls.pause_requested = controls.pause_requested || pending;
+        controls = {};
+        if (held) controls.*held = true;
+        controls.pause_requested = pending;
         pause_menu_update();
     }
     // A press: the control alone for a frame, then a frame with nothing held.
-    static void press(Controls held) {
+    static void press(Control held) {
         frame(held);
-        frame({});
-    }
-    static Picture draw() {
-        pause_menu_draw();
-        return read_target(canvas);
+        frame();
     }
     bool saved() const { return path_exists(app_save_path); }
 
     TempDir folder;
 };
 
-Controls held(bool Controls::*control, bool Controls::*also = nullptr) {
-    Controls c = {};
-    c.*control = true;
-    if (also) c.*also = true;
-    return c;
-}
-
-const Controls UP = held(&Controls::up);
-const Controls DOWN = held(&Controls::down);
-const Controls LEFT = held(&Controls::left);
-const Controls RIGHT = held(&Controls::right);
-const Controls JUMP = held(&Controls::jump);
-const Controls SHOOT = held(&Controls::shoot);
-
 }  // namespace
 
-TEST_F(PauseMenu, DrawsTheFourLabelsAndTheCursorOnTheSelectedRow) {
-    for (int cursor = 1; cursor <= 4; ++cursor) {
-        menu_cursor = cursor;
-        const Picture picture = draw();
-        for (int row = 0; row < 4; ++row) {
-            const int y = row * 9 + 4;
-            EXPECT_EQ(picture.at(6, y), WHITE) << "label " << row;         // first glyph of the label at x 5
-            EXPECT_EQ(picture.at(3, y) == WHITE, row == cursor - 1) << "cursor " << cursor << " row " << row;
-        }
-    }
-}
-
-TEST_F(PauseMenu, TheBarAndLabelShowTheVolumeHeldWithinZeroToOne) {
+TEST_F(PauseMenu, DrawsTheCursorAndTheVolumeHeldWithinZeroToOneLeavingTheStoredValue) {
     struct Case {
         float volume;
         int bar;            // purple pixels from x 20
         int label_columns;  // white columns of the label in row 13: two digits 8, "100" 10
-    };
-    const float infinity = std::numeric_limits<float>::infinity();
-    const Case cases[] = {
-        {0.75f, 32, 8}, {0.05f, 2, 8}, {1.0f, 42, 10}, {0.0f, 0, 8},
-        {5.0f, 42, 10}, {infinity, 42, 10}, {-1.0f, 0, 8}, {std::nanf(""), 0, 8},
-    };
+    } const cases[] = {{0.05f, 2, 8}, {1.0f, 42, 10}, {0.0f, 0, 8},  {5.0f, 42, 10},
+                       {INF, 42, 10}, {-1.0f, 0, 8}, {std::nanf(""), 0, 8}};
     for (const Case &c : cases) {
         settings.volume = c.volume;
-        const Picture picture = draw();
-        if (c.bar > 0) {
-            EXPECT_EQ(picture.at(20 + c.bar - 1, 13), BAR_FULL) << c.volume;
+        menu_cursor = 1 + static_cast<int>(&c - cases) % 4;
+        pause_menu_draw();
+        const Picture picture = read_target(canvas);
+        for (int row = 0; row < 4; ++row) {
+            EXPECT_EQ(picture.at(3, row * 9 + 4) == WHITE, row == menu_cursor - 1) << menu_cursor << " " << row;
         }
-        if (c.bar < 42) {
-            EXPECT_EQ(picture.at(20 + c.bar, 13), BAR_EMPTY) << c.volume;
-        }
-        EXPECT_EQ(picture.at(62, 13), BLACK) << c.volume;
+        EXPECT_EQ(picture.at(19 + c.bar, 13), (c.bar > 0 ? Rgba{80, 40, 80, 255} : BLACK)) << c.volume;
+        EXPECT_EQ(picture.at(20 + c.bar, 13), (c.bar < 42 ? Rgba{40, 40, 40, 255} : BLACK)) << c.volume;
         int label = 0;
         for (int x = 25; x < 45; ++x) label += picture.at(x, 13) == WHITE;
         EXPECT_EQ(label, c.label_columns) << c.volume;
-        // Drawing leaves the stored value alone.
-        if (!std::isnan(c.volume)) {
-            EXPECT_EQ(settings.volume, c.volume);
-        }
+        EXPECT_TRUE(settings.volume == c.volume || std::isnan(c.volume)) << c.volume;
     }
 }
 
 TEST_F(PauseMenu, TheCursorWrapsAndMovesOnceForEachPress) {
-    press(UP);
-    EXPECT_EQ(menu_cursor, 4);
-    press(DOWN);
-    EXPECT_EQ(menu_cursor, 1);
-    // Held down: one step, then nothing until every control is released.
-    frame(DOWN);
-    frame(DOWN);
-    frame(DOWN);
-    EXPECT_EQ(menu_cursor, 2);
-    frame({});
-    frame(DOWN);
-    EXPECT_EQ(menu_cursor, 3);
+    // A held control steps once, then nothing until every control is released.
+    const std::pair<Control, int> frames[] = {{UP, 4},   {nullptr, 4}, {DOWN, 1}, {nullptr, 1},
+                                              {DOWN, 2}, {DOWN, 2},    {LEFT, 2}, {nullptr, 2}, {DOWN, 3}};
+    for (const auto &[held, cursor] : frames) {
+        frame(held);
+        EXPECT_EQ(menu_cursor, cursor);
+    }
 }
 
 TEST_F(PauseMenu, ThePauseKeyWaitsUntilEveryControlIsReleased) {
     frame(DOWN);
-    frame(held(&Controls::down, &Controls::pause_requested));
+    controls.pause_requested = true;
     frame(DOWN);
     EXPECT_TRUE(paused);
     EXPECT_TRUE(controls.pause_requested);  // still pending
-    frame({});  // armed again
-    frame({});
+    frame();  // armed again
+    frame();
     EXPECT_FALSE(paused);
     EXPECT_FALSE(controls.pause_requested);
 }
 
-TEST_F(PauseMenu, VolumeStepsInSinglePrecisionAndStaysWithinZeroToOne) {
+TEST_F(PauseMenu, VolumeStepsInSinglePrecisionFromTheShownValueWithinZeroToOne) {
     struct Case {
         float stored;
-        Controls held;
+        Control held;
         float after;
-    };
-    const Case cases[] = {
-        {0.02f, LEFT, 0.0f},
-        {0.98f, RIGHT, 1.0f},
-        {0.75f, LEFT, 0.75f - 0.05f},
-        {0.7f, RIGHT, 0.7f + 0.05f},
-        {5.0f, LEFT, 1.0f - 0.05f},  // a stored value past 1 steps from what is shown
-        {std::numeric_limits<float>::infinity(), RIGHT, 1.0f},
+    } const cases[] = {
+        {0.02f, LEFT, 0.0f}, {0.98f, RIGHT, 1.0f}, {0.7f, RIGHT, 0.7f + 0.05f}, {5.0f, LEFT, 1.0f - 0.05f},
+        {INF, RIGHT, 1.0f},  {std::nanf(""), RIGHT, 0.05f},
         {0.5f, JUMP, 0.5f},  // confirming does nothing on this item
     };
     for (const Case &c : cases) {
@@ -156,45 +112,35 @@ TEST_F(PauseMenu, VolumeStepsInSinglePrecisionAndStaysWithinZeroToOne) {
         press(DOWN);
         press(c.held);
         EXPECT_EQ(settings.volume, c.after) << c.stored;
-        EXPECT_EQ(saved(), c.stored != c.after) << c.stored;
+        EXPECT_EQ(saved(), c.held != JUMP) << c.stored;
         EXPECT_TRUE(paused);
     }
-    // Three steps down keep the single-precision inexactness.
     settings.volume = 0.75f;
-    for (int i = 0; i < 3; ++i) press(LEFT);
+    for (Control held : {LEFT, LEFT, LEFT, UP, RIGHT}) press(held);  // sideways on "Unpause" does nothing
     EXPECT_EQ(settings.volume, 0.75f - 0.05f - 0.05f - 0.05f);
-    // Sideways on another item changes nothing.
-    press(UP);
-    press(LEFT);
-    press(RIGHT);
-    EXPECT_EQ(settings.volume, 0.75f - 0.05f - 0.05f - 0.05f);
-    EXPECT_EQ(menu_cursor, 1);
-    EXPECT_TRUE(paused);
 }
 
 TEST_F(PauseMenu, UnpauseClosesTheMenuAtOnceEvenWithTheControlStillHeld) {
-    for (const Controls &confirm : {JUMP, SHOOT}) {
+    for (Control confirm : {JUMP, SHOOT}) {
         pause_menu_open();
         controls.pause_requested = true;
         frame(confirm);
         EXPECT_FALSE(paused);
         EXPECT_FALSE(controls.pause_requested);
-        EXPECT_TRUE(controls.jump || controls.shoot);  // the play step of this frame sees it
+        EXPECT_TRUE(controls.*confirm);  // the play step of this frame sees it
     }
 }
 
-TEST_F(PauseMenu, FullscreenSwitchesSavesAndStaysOpen) {
+TEST_F(PauseMenu, FullscreenSwitchesOncePerPressSavesAndStaysOpen) {
     const bool before = settings.fullscreen;
     press(DOWN);
     press(DOWN);
     frame(SHOOT);
+    frame(SHOOT);  // still held: nothing more
     EXPECT_NE(settings.fullscreen, before);
     EXPECT_TRUE(saved());
     EXPECT_TRUE(paused);
-    EXPECT_EQ(menu_cursor, 3);
-    frame(SHOOT);  // still held: nothing more
-    EXPECT_NE(settings.fullscreen, before);
-    frame({});
+    frame();
     frame(JUMP);
     EXPECT_EQ(settings.fullscreen, before);
 }

@@ -11,10 +11,8 @@
 #include "world/world.h"
 
 #include <gtest/gtest.h>
-#include <physfs.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <ostream>
 #include <vector>
 
@@ -29,25 +27,27 @@ inline std::ostream &operator<<(std::ostream &out, const Rgba &c) {
 
 constexpr Rgba BLACK = {0, 0, 0, 255};
 constexpr Rgba WHITE = {255, 255, 255, 255};
+constexpr Rgba RED = {255, 0, 0, 255};
+constexpr Rgba GREEN = {0, 255, 0, 255};
 
 // A picture read back from a render target, RGBA bytes.
 struct Picture {
     int width = 0, height = 0;
     std::vector<uint8_t> bytes;
     Rgba at(int x, int y) const {
-        if (x < 0 || y < 0 || x >= width || y >= height) return {0, 0, 0, 255};  // as black as the cleared target
+        if (x < 0 || y < 0 || x >= width || y >= height) return BLACK;  // as black as the cleared target
         const uint8_t *p = &bytes[(static_cast<size_t>(y) * width + x) * 4];
         return {p[0], p[1], p[2], p[3]};
     }
-    // How many pixels of the row differ from black.
-    int lit_in_row(int y) const {
+    // How many pixels of the row, or of the picture, differ from the background.
+    int lit_in_row(int y, Rgba background = BLACK) const {
         int count = 0;
-        for (int x = 0; x < width; ++x) count += at(x, y) != BLACK;
+        for (int x = 0; x < width; ++x) count += at(x, y) != background;
         return count;
     }
-    int lit() const {
+    int lit(Rgba background = BLACK) const {
         int count = 0;
-        for (int y = 0; y < height; ++y) count += lit_in_row(y);
+        for (int y = 0; y < height; ++y) count += lit_in_row(y, background);
         return count;
     }
 };
@@ -78,25 +78,8 @@ inline SDL_Texture *make_texture(int width, int height, const std::vector<Rgba> 
     return texture;
 }
 
-inline SDL_Texture *make_target(int width, int height) {
-    return SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, width, height);
-}
-
-// Every table empty, the player and the level-wide values zero, a level of
-// the given size with the view at 64 x 36.
-inline void reset_world(int level_width = 64, int level_height = 36) {
-    doodad_count = enemy_count = trigger_count = save_point_count = pickup_count = 0;
-    for (Effect &effect : effects) effect = {};
-    RearBG = BG = FG = {};
-    level_state = {};
-    level_state.level_width = level_width;
-    level_state.level_height = level_height;
-    level_state.view_width = 64;
-    level_state.view_height = 36;
-    boss = {};
-    player = {};
-}
-
+// A window, the software renderer, the canvas and the fixture's sheets for
+// the whole suite; every test starts on a black canvas and an empty world.
 class RenderTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -106,34 +89,23 @@ protected:
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
         window = SDL_CreateWindow("render test", 0, 0, 640, 360, SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window, nullptr) << SDL_GetError();
         renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
         ASSERT_NE(renderer, nullptr) << SDL_GetError();
         canvas = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, CANVAS_WIDTH,
                                    CANVAS_HEIGHT);
-        ASSERT_NE(canvas, nullptr) << SDL_GetError();
-        if (!PHYSFS_isInit()) {
-            ASSERT_NE(PHYSFS_init(nullptr), 0);
-        }
-        ASSERT_NE(PHYSFS_mount(NUMBRAL_FIXTURE_ARCHIVE, nullptr, 1), 0) << PHYSFS_getLastErrorCode();
+        mount_fixture_archive();
         sprite_sheets_load();
-        ASSERT_NE(doodads_texture, nullptr);
         ASSERT_NE(boss_texture, nullptr);
     }
 
     static void TearDownTestSuite() {
         font_unload();
-        for (SDL_Texture **sheet : {&ui_texture, &enemies_texture, &effects_texture, &pickups_texture,
-                                    &projectiles_texture, &doodads_texture, &boss_texture}) {
-            if (*sheet) SDL_DestroyTexture(*sheet);
-            *sheet = nullptr;
-        }
+        // The renderer takes its textures, the canvas and the sheets, with it.
+        ui_texture = enemies_texture = effects_texture = pickups_texture = nullptr;
+        projectiles_texture = doodads_texture = boss_texture = canvas = nullptr;
         unmount_test_archives();
-        SDL_SetRenderTarget(renderer, nullptr);
-        SDL_DestroyTexture(canvas);
         SDL_DestroyRenderer(renderer);
         SDL_DestroyWindow(window);
-        canvas = nullptr;
         renderer = nullptr;
         window = nullptr;
         SDL_Quit();
@@ -142,5 +114,20 @@ protected:
     void SetUp() override {
         reset_world();
         clear_target(canvas);
+    }
+
+    // Every table empty, the player and the level-wide values zero, a level
+    // of the given size with the view at 64 x 36.
+    static void reset_world(int level_width = 64, int level_height = 36) {
+        doodad_count = enemy_count = trigger_count = save_point_count = pickup_count = 0;
+        for (Effect &effect : effects) effect = {};
+        RearBG = BG = FG = {};
+        level_state = {};
+        level_state.level_width = level_width;
+        level_state.level_height = level_height;
+        level_state.view_width = 64;
+        level_state.view_height = 36;
+        boss = {};
+        player = {};
     }
 };
