@@ -57,8 +57,9 @@ void expect_golden(const std::string &name) {
         return;
     }
     const std::string file = read_file(golden);
-    const PngImage image = png_load_from_memory(reinterpret_cast<const uint8_t *>(file.data()), static_cast<int32_t>(file.size()));
-    ASSERT_NE(image.pixels, nullptr) << golden << " is missing or broken; make it with NUMBRAL_UPDATE_GOLDEN=1";
+    const auto *bytes = reinterpret_cast<const uint8_t *>(file.data());
+    const PngImage image = png_load_from_memory(bytes, static_cast<int32_t>(file.size()));
+    ASSERT_NE(image.pixels, nullptr) << golden << " is missing or broken; NUMBRAL_UPDATE_GOLDEN=1 makes it";
     ASSERT_EQ(image.width * image.height, CANVAS_WIDTH * CANVAS_HEIGHT);
     int differing = 0, first = -1;
     for (int i = 0; i < CANVAS_WIDTH * CANVAS_HEIGHT; ++i) {
@@ -69,8 +70,8 @@ void expect_golden(const std::string &name) {
     if (differing > 0) {
         const std::string kept = std::string(NUMBRAL_BINARY_DIR) + "/golden-actual/" + name + ".png";
         write_png(kept, actual);
-        ADD_FAILURE() << name << ": " << differing << " pixels differ, the first at (" << first % CANVAS_WIDTH << ", "
-                      << first / CANVAS_WIDTH << "); the frame drawn is " << kept;
+        ADD_FAILURE() << name << ": " << differing << " pixels differ, the first at (" << first % CANVAS_WIDTH
+                      << ", " << first / CANVAS_WIDTH << "); the frame drawn is " << kept;
     }
 }
 

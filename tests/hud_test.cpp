@@ -27,7 +27,8 @@ protected:
 TEST_F(Hud, FillsTheBarThreePixelsAHealthPointNeverPastItAndShowsAPipPerLifeWithinTheCanvas) {
     struct Case {
         int health, lives, filled, pips;
-    } const cases[] = {{1, 0, 2, 0}, {0, 5, 0, 5}, {-4, 1, 0, 1}, {7, 3, 14, 3}, {2000000000, 2000000000, 14, 21}};
+    } const cases[] = {{1, 0, 2, 0},  {0, 5, 0, 5}, {-4, 1, 0, 1},
+                       {7, 3, 14, 3}, {2'000'000'000, 2'000'000'000, 14, 21}};
     for (const Case &c : cases) {
         player.health = c.health;
         player.lives = c.lives;
@@ -37,8 +38,9 @@ TEST_F(Hud, FillsTheBarThreePixelsAHealthPointNeverPastItAndShowsAPipPerLifeWith
             EXPECT_EQ(picture.at(x, 3), bar) << "health " << c.health << " x " << x;
             // Slots of two pixels every three from x 1; the first five grey when empty.
             const int slot = (x - 1) / 3;
-            const Rgba pip = x < 1 || (x - 1) % 3 == 2 ? BLACK : slot < c.pips ? GREEN : slot < 5 ? GREY : BLACK;
-            EXPECT_EQ(picture.at(x, 1), pip) << "lives " << c.lives << " x " << x;
+            const bool gap = x < 1 || (x - 1) % 3 == 2;
+            EXPECT_EQ(picture.at(x, 1), gap ? BLACK : slot < c.pips ? GREEN : slot < 5 ? GREY : BLACK)
+                << "lives " << c.lives << " x " << x;
         }
     }
 }

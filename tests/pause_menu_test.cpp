@@ -12,8 +12,8 @@ namespace {
 
 constexpr float INF = std::numeric_limits<float>::infinity();
 using Control = bool Controls::*;
-constexpr Control UP = &Controls::up, DOWN = &Controls::down, LEFT = &Controls::left, RIGHT = &Controls::right,
-                  JUMP = &Controls::jump, SHOOT = &Controls::shoot;
+constexpr Control UP = &Controls::up, DOWN = &Controls::down, LEFT = &Controls::left,
+                  RIGHT = &Controls::right, JUMP = &Controls::jump, SHOOT = &Controls::shoot;
 
 class PauseMenu : public RenderTest {
 protected:
@@ -62,7 +62,7 @@ TEST_F(PauseMenu, DrawsTheCursorAndTheVolumeHeldWithinZeroToOneLeavingTheStoredV
         pause_menu_draw();
         const Picture picture = read_target(canvas);
         for (int row = 0; row < 4; ++row) {
-            EXPECT_EQ(picture.at(3, row * 9 + 4) == WHITE, row == menu_cursor - 1) << menu_cursor << " " << row;
+            EXPECT_EQ(picture.at(3, row * 9 + 4) == WHITE, row == menu_cursor - 1) << menu_cursor << row;
         }
         EXPECT_EQ(picture.at(19 + c.bar, 13), (c.bar > 0 ? Rgba{80, 40, 80, 255} : BLACK)) << c.volume;
         EXPECT_EQ(picture.at(20 + c.bar, 13), (c.bar < 42 ? Rgba{40, 40, 40, 255} : BLACK)) << c.volume;

@@ -72,7 +72,8 @@ inline void clear_target(SDL_Texture *target, Rgba colour = BLACK) {
 // A static texture of the given pixels (row by row), blended like the
 // archive's pictures.
 inline SDL_Texture *make_texture(int width, int height, const std::vector<Rgba> &pixels) {
-    SDL_Texture *texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, width, height);
+    SDL_Texture *texture =
+        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, width, height);
     SDL_UpdateTexture(texture, nullptr, pixels.data(), width * 4);
     SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
     return texture;

@@ -30,7 +30,7 @@ bool near(Rgba got, Rgba want) {
 
 // Swaps a sprite sheet for the test's own picture until the end of scope.
 struct SheetSwap {
-    SheetSwap(SDL_Texture **sheet, SDL_Texture *replacement) : sheet(sheet), kept(*sheet) { *sheet = replacement; }
+    SheetSwap(SDL_Texture **sheet, SDL_Texture *with) : sheet(sheet), kept(*sheet) { *sheet = with; }
     ~SheetSwap() { *sheet = kept; }
     SDL_Texture **sheet;
     SDL_Texture *kept;
@@ -49,7 +49,8 @@ protected:
     // A level texture of the level's size, cleared, with an empty world.
     SDL_Texture *level_target(int width, int height, Rgba colour = BLACK) {
         reset_world(width, height);
-        made.push_back(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, width, height));
+        made.push_back(
+            SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, width, height));
         level_state.level_texture = made.back();
         clear_target(made.back(), colour);
         return made.back();
@@ -79,11 +80,12 @@ protected:
 }  // namespace
 
 TEST_F(WorldDraw, ParallaxPutsTheLayersEdgesOnTheLevelsEdgesAndAScrollingLayerIsDrawnTwice) {
+    // Where the layer's (or its copies') left columns and top row land.
     struct Case {
         int level_w, level_h, layer_w, layer_h;
         float camera_x, camera_y, scroll_speed, scroll_offset;
-        std::vector<int> marks;  // the layer's (or its copies') left columns
-        int y;                   // and its top row
+        std::vector<int> marks;
+        int y;
     } const cases[] = {
         {200, 100, 100, 50, 0.0f, 0.0f, 0.0f, 0.0f, {0}, 0},
         {200, 100, 100, 50, 136.0f, 64.0f, 0.0f, 0.0f, {100}, 50},  // right and bottom edges on the level's
@@ -110,9 +112,10 @@ TEST_F(WorldDraw, ParallaxPutsTheLayersEdgesOnTheLevelsEdgesAndAScrollingLayerIs
         for (int x = 0; x < c.level_w; ++x) {
             if (drawn.at(x, c.y) == RED) marks.push_back(x);
         }
-        EXPECT_EQ(marks, c.marks) << c.camera_x << " " << c.scroll_offset;
-        EXPECT_EQ(drawn.lit_in_row(c.y), std::min(c.level_w, c.marks.back() + c.layer_w) - c.marks[0]) << c.camera_x;
-        EXPECT_EQ(drawn.lit_in_row(c.y - 1), 0) << c.camera_x;
+        SCOPED_TRACE(testing::Message() << c.camera_x << ", " << c.camera_y << " offset " << c.scroll_offset);
+        EXPECT_EQ(marks, c.marks);
+        EXPECT_EQ(drawn.lit_in_row(c.y), std::min(c.level_w, c.marks.back() + c.layer_w) - c.marks[0]);
+        EXPECT_EQ(drawn.lit_in_row(c.y - 1), 0);
     }
 }
 
@@ -138,14 +141,13 @@ TEST_F(WorldDraw, TheBossAboveThePlayerTheForegroundAboveTheBossThenDarknessThen
 TEST_F(WorldDraw, TheDarknessHasFourLooksAndTwoStrengths) {
     // Column 0 of the plain picture red, of the flickering one green.
     SheetSwap swap(&effects_texture, picture(140, 235, CLEAR, {{35, RED}, {135, GREEN}}));
+    // The picture's marked column lands at 30 plain, at 169 mirrored.
     struct Case {
         int flicker;
-        bool dark_level;
-        int x;  // the picture's marked column: 30 plain, 169 mirrored
-        bool green;
-        int alpha;
-    } const cases[] = {{0, false, 169, false, 90}, {1, false, 30, false, 90}, {2, false, 169, true, 90},
-                       {3, true, 30, true, 220}};
+        bool dark_level, green;
+        int x, alpha;
+    } const cases[] = {{0, false, false, 169, 90}, {1, false, false, 30, 90}, {2, false, true, 169, 90},
+                       {3, true, true, 30, 220}};
     for (const Case &c : cases) {
         SDL_Texture *target = level_target(200, 200);
         player.x = 100.4f;  // the picture's left edge at 100.4 - 70, rounded
@@ -181,15 +183,17 @@ TEST_F(WorldDraw, TheBossRisesFrom127To92AndStaysAndIsGoneWhenTheSequenceIsNotRu
 }
 
 TEST_F(WorldDraw, ShotsGrowOutOfTheGunSidewaysStandUpAndDownAndOtherShotsDrawNothing) {
+    // The whole picture: a run of yellow head and white tail from (x, y),
+    // rightward or downward.
     struct Case {
         int32_t kind, direction;
         float player_x, shot_x;
         int x, y;
         bool downward;
-        const char *run;  // the whole picture: yellow head and white tail from (x, y), rightward or downward
+        const char *run;
     } const cases[] = {
         {PROJECTILE_SHOT, DIR_RIGHT, 25.0f, 27.0f, 26, 5, false, ""},  // 2 pixels out: nothing yet
-        {PROJECTILE_SHOT, DIR_RIGHT, 25.0f, 28.0f, 26, 5, false, "W"},  // 3 out: the head, in front of the gun
+        {PROJECTILE_SHOT, DIR_RIGHT, 25.0f, 28.0f, 26, 5, false, "W"},  // 3 out: the head before the gun
         {PROJECTILE_SHOT, DIR_RIGHT, 25.0f, 29.0f, 26, 5, false, "YWWW"},
         {PROJECTILE_SHOT, DIR_RIGHT, 25.0f, 33.4f, 30, 5, false, "YWWW"},
         {PROJECTILE_SHOT, DIR_LEFT, 33.0f, 31.0f, 30, 5, false, "WW"},  // the left rule: 2 pixels from 30
@@ -205,12 +209,13 @@ TEST_F(WorldDraw, ShotsGrowOutOfTheGunSidewaysStandUpAndDownAndOtherShotsDrawNot
         player.x = c.player_x;
         draw_shot(shot_at(c.shot_x, 5.0f, c.kind, c.direction));
         const Picture drawn = read_target(target);
+        SCOPED_TRACE(testing::Message() << "direction " << c.direction << " at " << c.shot_x);
         const int length = static_cast<int>(std::strlen(c.run));
         for (int i = 0; i < length; ++i) {
-            EXPECT_EQ(drawn.at(c.x + (c.downward ? 0 : i), c.y + (c.downward ? i : 0)), c.run[i] == 'Y' ? YELLOW : WHITE)
-                << c.direction << " at " << c.shot_x << ", pixel " << i;
+            const Rgba got = c.downward ? drawn.at(c.x, c.y + i) : drawn.at(c.x + i, c.y);
+            EXPECT_EQ(got, c.run[i] == 'Y' ? YELLOW : WHITE) << "pixel " << i;
         }
-        EXPECT_EQ(drawn.lit(), length) << c.direction << " at " << c.shot_x;
+        EXPECT_EQ(drawn.lit(), length);
     }
 }
 
@@ -233,13 +238,12 @@ TEST_F(WorldDraw, EnemiesFaceTheirWayTurnBlinkBlackEveryFiftiethOfASecondAndUnkn
     for (const Case &c : cases) {
         SDL_Texture *target = level_target(64, 36, WHITE);
         const int size = c.kind == ENEMY_SMALL ? 7 : 12;
-        draw_enemy({.x = 10.0f, .y = 10.0f, .width = size, .height = size, .hurt_timer = c.hurt_timer, .kind = c.kind,
-                    .state = c.state, .facing = c.facing});
+        draw_enemy({.x = 10.0f, .y = 10.0f, .width = size, .height = size, .hurt_timer = c.hurt_timer,
+                    .kind = c.kind, .state = c.state, .facing = c.facing});
         const Picture drawn = read_target(target);
-        const int x = c.facing == DIR_LEFT ? 10 : 9 + size;
-        EXPECT_EQ(drawn.at(x, 12), c.mark) << c.kind << " " << c.facing << " " << c.hurt_timer;
-        // The clear rest of the picture stays clear.
-        EXPECT_EQ(drawn.lit(WHITE), c.mark == WHITE ? 0 : size) << c.kind << " " << c.facing << " " << c.hurt_timer;
+        SCOPED_TRACE(testing::Message() << c.kind << ", " << c.facing << ", hurt " << c.hurt_timer);
+        EXPECT_EQ(drawn.at(c.facing == DIR_LEFT ? 10 : 9 + size, 12), c.mark);
+        EXPECT_EQ(drawn.lit(WHITE), c.mark == WHITE ? 0 : size);  // the clear rest of the picture stays clear
     }
 }
 
@@ -248,7 +252,7 @@ TEST_F(WorldDraw, EffectsShowTheirPictureOrTwoFadingPixelsAndUnknownTypesDrawNot
         int32_t type;
         bool flip;
         float age;
-        std::vector<std::pair<int, int>> pixels;  // every lit pixel
+        std::vector<std::pair<int, int>> lit;
         Rgba colour;
     } const cases[] = {
         {10, false, 0.0f, {{20, 20}, {21, 20}, {22, 20}}, YELLOW},  // muzzle flash
@@ -262,21 +266,23 @@ TEST_F(WorldDraw, EffectsShowTheirPictureOrTwoFadingPixelsAndUnknownTypesDrawNot
         SDL_Texture *target = level_target(64, 36);
         spawn_effect(c.type, 20.0f, 20.0f, c.flip, 0.0f, 0.0f);
         effects[0].age = c.age;
-        if (c.pixels.empty()) effects[0].width = effects[0].height = 7;  // unknown types get a size too
+        if (c.lit.empty()) effects[0].width = effects[0].height = 7;  // unknown types get a size too
         draw_effect(effects[0]);
         const Picture drawn = read_target(target);
-        EXPECT_EQ(drawn.lit(), static_cast<int>(c.pixels.size())) << c.type;
-        for (const auto &[x, y] : c.pixels) EXPECT_TRUE(near(drawn.at(x, y), c.colour)) << c.type << " at " << x << "," << y;
+        EXPECT_EQ(drawn.lit(), static_cast<int>(c.lit.size())) << c.type;
+        for (const auto &[x, y] : c.lit) EXPECT_TRUE(near(drawn.at(x, y), c.colour)) << c.type << " " << x;
     }
 }
 
 TEST_F(WorldDraw, ThePlayersPixelsShowStateAimShotsHurtLandingsAndTheStompWindUp) {
     // Rows 8..10, columns 9..11 around the player at (10, 10); nothing else
     // is lit. '?' is lit in any colour.
+    // Heads blinking after a landing: '1', '2', '3' at alpha 185, 147, 89.
     const std::map<char, Rgba> colours = {
-        {'P', BODY},           {'S', {229, 100, 255, 255}}, {'H', {229, 255, 255, 255}}, {'g', {125, 125, 125, 255}},
-        {'G', {200, 200, 200, 255}}, {'B', {50, 74, 244, 255}}, {'W', WHITE},                {'w', {78, 78, 78, 255}},
-        {'1', {166, 0, 185, 255}},   {'2', {132, 0, 147, 255}}, {'3', {80, 0, 89, 255}},  // head alpha 185, 147, 89
+        {'P', BODY},         {'S', {229, 100, 255, 255}}, {'H', {229, 255, 255, 255}},
+        {'B', {50, 74, 244, 255}},  {'g', {125, 125, 125, 255}}, {'G', {200, 200, 200, 255}},
+        {'W', WHITE},               {'w', {78, 78, 78, 255}},    {'1', {166, 0, 185, 255}},
+        {'2', {132, 0, 147, 255}},  {'3', {80, 0, 89, 255}},
     };
     struct Case {
         int32_t state = PLAYER_STANDING, facing = DIR_RIGHT;
@@ -332,13 +338,14 @@ TEST_F(WorldDraw, ThePlayersPixelsShowStateAimShotsHurtLandingsAndTheStompWindUp
 }
 
 TEST_F(WorldDraw, WithoutSpriteSheetsOnlyLayersPixelsTextAndFillsAreDrawn) {
-    SheetSwap sheets[] = {{&ui_texture, nullptr},      {&enemies_texture, nullptr},     {&effects_texture, nullptr},
-                          {&pickups_texture, nullptr}, {&projectiles_texture, nullptr}, {&doodads_texture, nullptr},
+    SheetSwap sheets[] = {{&ui_texture, nullptr},       {&enemies_texture, nullptr},
+                          {&effects_texture, nullptr},  {&pickups_texture, nullptr},
+                          {&projectiles_texture, nullptr}, {&doodads_texture, nullptr},
                           {&boss_texture, nullptr}};
     SDL_Texture *target = level_target(200, 200);
     BG = layer_of(picture(200, 200, WHITE));
-    *doodad_append() = {.active = true, .x = 20.0f, .y = 20.0f, .width = 6, .height = 6, .type = 6};
-    *enemy_append() = {.active = true, .x = 40.0f, .y = 40.0f, .width = 12, .height = 12, .kind = ENEMY_LARGE};
+    *doodad_append() = {.active = true, .x = 20, .y = 20, .width = 6, .height = 6, .type = 6};
+    *enemy_append() = {.active = true, .x = 40, .y = 40, .width = 12, .height = 12, .kind = ENEMY_LARGE};
     spawn_effect(7, 60.0f, 60.0f, false, 0.0f, 0.0f);
     player.x = player.y = 100.0f;
     player.shots[0] = shot_at(110.0f, 99.0f, PROJECTILE_SHOT, DIR_RIGHT);

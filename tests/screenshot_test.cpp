@@ -28,21 +28,22 @@ uint32_t slow_crc(const uint8_t *data, size_t length) {
 
 std::vector<uint8_t> pattern(int width, int height) {
     std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
-    for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = (i % 4 == 3) ? 255 : static_cast<uint8_t>(i * 7 + i / 13);
+    for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = i % 4 == 3 ? 255 : uint8_t(i * 7 + i / 13);
     return rgba;
 }
 
 // Decodes the PNG file and checks it shows the RGB of `rgba`, enlarged
 // `scale` times.
-void expect_picture(const uint8_t *png, size_t size, const std::vector<uint8_t> &rgba, int width, int scale = 1) {
-    const PngImage image = png_load_from_memory(png, static_cast<int32_t>(size));
+void expect_picture(const void *png, size_t size, const std::vector<uint8_t> &rgba, int width,
+                    int scale = 1) {
+    const PngImage image = png_load_from_memory(static_cast<const uint8_t *>(png), int32_t(size));
     ASSERT_NE(image.pixels, nullptr);
     ASSERT_EQ(image.width, width * scale);
     ASSERT_EQ(image.height, static_cast<int>(rgba.size() / 4 / width) * scale);
     for (int i = 0; i < image.width * image.height; ++i) {
         const uint8_t *want = &rgba[((i / image.width / scale) * width + i % image.width / scale) * 4];
         const PngPixel got = image.pixels[i];
-        ASSERT_TRUE(got.r == want[0] && got.g == want[1] && got.b == want[2] && got.a == 255) << "pixel " << i;
+        ASSERT_TRUE(got.r == want[0] && got.g == want[1] && got.b == want[2] && got.a == 255) << i;
     }
     std::free(image.pixels);
 }
@@ -69,7 +70,7 @@ TEST_F(Screenshot, EncodesPicturesOfOneOrManyStoredBlocksWithTheirChecksums) {
         size_t at = 8;
         while (at + 12 <= size) {
             const uint32_t length = big_endian(png + at);
-            EXPECT_EQ(big_endian(png + at + 8 + length), slow_crc(png + at + 4, 4 + length)) << "chunk at " << at;
+            EXPECT_EQ(big_endian(png + at + 8 + length), slow_crc(png + at + 4, 4 + length)) << at;
             if (std::memcmp(png + at + 4, "IDAT", 4) == 0) {
                 EXPECT_EQ(big_endian(png + at + 4 + length), b << 16 | a);
             }
@@ -85,7 +86,8 @@ TEST_F(Screenshot, EncodesPicturesOfOneOrManyStoredBlocksWithTheirChecksums) {
 TEST_F(Screenshot, SavesTheCanvasTenTimesLargerUnderADatedNameAndPutsTheTargetBack) {
     TempDir save;
     const std::vector<uint8_t> rgba = pattern(CANVAS_WIDTH, CANVAS_HEIGHT);
-    SDL_Texture *picture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, 64, 36);
+    SDL_Texture *picture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC,
+                                             CANVAS_WIDTH, CANVAS_HEIGHT);
     SDL_UpdateTexture(picture, nullptr, rgba.data(), CANVAS_WIDTH * 4);
     SDL_RenderCopy(renderer, picture, nullptr, nullptr);
     SDL_DestroyTexture(picture);
@@ -99,7 +101,7 @@ TEST_F(Screenshot, SavesTheCanvasTenTimesLargerUnderADatedNameAndPutsTheTargetBa
     EXPECT_EQ(std::filesystem::path(first).parent_path().string(), save.file("screenshots"));
     EXPECT_EQ(std::filesystem::path(first).filename().string().rfind("numbral-20", 0), 0u) << first;
     const std::string file = read_file(first);
-    expect_picture(reinterpret_cast<const uint8_t *>(file.data()), file.size(), rgba, CANVAS_WIDTH, SCREENSHOT_SCALE);
+    expect_picture(file.data(), file.size(), rgba, CANVAS_WIDTH, SCREENSHOT_SCALE);
 }
 
 TEST_F(Screenshot, AFailedWriteIsReportedAndChangesNothing) {
