@@ -101,9 +101,11 @@ protected:
 
     static void TearDownTestSuite() {
         font_unload();
-        // The renderer takes its textures, the canvas and the sheets, with it.
-        ui_texture = enemies_texture = effects_texture = pickups_texture = nullptr;
-        projectiles_texture = doodads_texture = boss_texture = canvas = nullptr;
+        for (SDL_Texture **texture : {&ui_texture, &enemies_texture, &effects_texture, &pickups_texture,
+                                      &projectiles_texture, &doodads_texture, &boss_texture, &canvas}) {
+            if (*texture) SDL_DestroyTexture(*texture);
+            *texture = nullptr;
+        }
         unmount_test_archives();
         SDL_DestroyRenderer(renderer);
         SDL_DestroyWindow(window);
