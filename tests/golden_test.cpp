@@ -78,7 +78,6 @@ void expect_golden(const std::string &name) {
 class GoldenFrames : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         settings_apply_defaults();
         mount_fixture_archive();
         ASSERT_EQ(video_init(), 1);

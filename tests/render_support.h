@@ -84,34 +84,19 @@ inline SDL_Texture *make_texture(int width, int height, const std::vector<Rgba> 
 class RenderTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // The window's own surface stays in software too: accelerating it
-        // would load the system's GL libraries, which leak under the leak
-        // checker.
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        window = SDL_CreateWindow("render test", 0, 0, 640, 360, SDL_WINDOW_HIDDEN);
-        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
-        ASSERT_NE(renderer, nullptr) << SDL_GetError();
-        canvas = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, CANVAS_WIDTH,
-                                   CANVAS_HEIGHT);
-        mount_fixture_archive();
+        start_test_video();
         sprite_sheets_load();
         ASSERT_NE(boss_texture, nullptr);
     }
 
     static void TearDownTestSuite() {
         font_unload();
-        for (SDL_Texture **texture : {&ui_texture, &enemies_texture, &effects_texture, &pickups_texture,
-                                      &projectiles_texture, &doodads_texture, &boss_texture, &canvas}) {
-            if (*texture) SDL_DestroyTexture(*texture);
-            *texture = nullptr;
+        for (SDL_Texture **sheet : {&ui_texture, &enemies_texture, &effects_texture, &pickups_texture,
+                                    &projectiles_texture, &doodads_texture, &boss_texture}) {
+            if (*sheet) SDL_DestroyTexture(*sheet);
+            *sheet = nullptr;
         }
-        unmount_test_archives();
-        SDL_DestroyRenderer(renderer);
-        SDL_DestroyWindow(window);
-        renderer = nullptr;
-        window = nullptr;
-        SDL_Quit();
+        stop_test_video();
     }
 
     void SetUp() override {
