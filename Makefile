@@ -18,7 +18,8 @@ help:
 	@echo "make asan    the tests under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)"
 	@echo "make tsan    the audio tests under ThreadSanitizer (build-tsan/)"
 	@echo "make fuzz    every fuzz target, FUZZ_SECONDS (default 60) shared among them (build-fuzz/)"
-	@echo "make bench   every benchmark program of build/"
+	@echo "make bench   build the benchmarks in Release (build-bench/), run them all and write"
+	@echo "             their table to docs/performance.md"
 	@echo "make package the Debian package build/numbral_VERSION_ARCH.deb"
 	@echo "make package-check"
 	@echo "             build the package, unpack and validate it, start the unpacked game,"
@@ -67,8 +68,11 @@ fuzz: deps
 	$(call CMAKE_BUILD,build-fuzz)
 	sh scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
-bench: build
-	sh scripts/bench.sh build
+# Release build of its own, without tests; the table goes to the docs.
+bench: deps
+	cmake -S . -B build-bench $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DNUMBRAL_BENCH=ON -DNUMBRAL_TESTS=OFF
+	$(call CMAKE_BUILD,build-bench) --target numbral_bench
+	sh scripts/bench.sh build-bench docs/performance.md
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
