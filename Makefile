@@ -7,7 +7,7 @@ CMAKE_BUILD = cmake --build $(1) --parallel $(JOBS)
 CONFIGURE_BUILD = cmake -S . -B build $(GENERATOR) -DNUMBRAL_LOG_STDERR=ON
 FUZZ_SECONDS ?= 60
 
-.PHONY: help run test deps build check asan tsan fuzz bench clean package package-check
+.PHONY: help run test deps build check asan tsan fuzz bench playthrough clean package package-check
 
 help:
 	@echo "make run     build the game and its data archive in build/ and start it there"
@@ -20,6 +20,9 @@ help:
 	@echo "make fuzz    every fuzz target, FUZZ_SECONDS (default 60) shared among them (build-fuzz/)"
 	@echo "make bench   build the benchmarks in Release (build-bench/), run them all and write"
 	@echo "             their table to docs/performance.md"
+	@echo "make playthrough"
+	@echo "             play the shipped game by script from the opening to the ending, and"
+	@echo "             each level on its own; prints game time and wall time of each run"
 	@echo "make package the Debian package build/numbral_VERSION_ARCH.deb"
 	@echo "make package-check"
 	@echo "             build the package, unpack and validate it, start the unpacked game,"
@@ -73,6 +76,13 @@ bench: deps
 	cmake -S . -B build-bench $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DNUMBRAL_BENCH=ON -DNUMBRAL_TESTS=OFF
 	$(call CMAKE_BUILD,build-bench) --target numbral_bench
 	sh scripts/bench.sh build-bench docs/performance.md
+
+# The game, its archive and the script runner only; the playthrough also
+# runs in make check.
+playthrough: deps
+	$(CONFIGURE_BUILD)
+	$(call CMAKE_BUILD,build) --target numbral numbral_data numbral-script
+	sh scripts/playthrough.sh build $(JOBS)
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

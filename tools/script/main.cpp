@@ -1,11 +1,12 @@
-// numbral-script [--archive FILE] [--profile DIR] [--shots DIR] SCRIPT...
+// numbral-script [--archive FILE] [--profile DIR] [--shots DIR] [--time] SCRIPT...
 //
 // Starts the game as the program does (save folder, archive, settings,
 // video, audio), headless unless the environment names SDL drivers, and
 // plays the scripts one after another. The game mounts "./data.quob" from
 // its working folder, so the runner works from a fresh temporary folder that
 // holds a link to the chosen archive; the profile folder is a temporary one
-// too unless --profile names one.
+// too unless --profile names one. --time prints, at the end, the game time
+// played and the wall time it took.
 #include "script.h"
 
 #include "app/app.h"
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +27,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char USAGE[] = "usage: numbral-script [--archive FILE] [--profile DIR] [--shots DIR] SCRIPT...\n";
+const char USAGE[] = "usage: numbral-script [--archive FILE] [--profile DIR] [--shots DIR] [--time] SCRIPT...\n";
 
 // The temporary folder, removed however the process ends.
 std::string run_folder;
@@ -66,6 +68,8 @@ int main(int argc, char **argv) {
     std::string profile;
     std::string shots = ".";
     std::vector<std::string> scripts;
+    bool print_time = false;
+    const auto wall_start = std::chrono::steady_clock::now();
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const bool has_value = i + 1 < argc;
@@ -75,6 +79,8 @@ int main(int argc, char **argv) {
             profile = argv[++i];
         } else if (argument == "--shots" && has_value) {
             shots = argv[++i];
+        } else if (argument == "--time") {
+            print_time = true;
         } else if (argument == "--help" || argument == "-h") {
             std::fputs(USAGE, stdout);
             return 0;
@@ -131,9 +137,15 @@ int main(int argc, char **argv) {
     int status = 0;
     if (!app_start(1, game_arguments, &status)) return fail("the game did not start");
 
+    uint64_t game_ms = 0;
     ScriptOptions options;
     options.shots_folder = shots;
+    options.game_ms = &game_ms;
     status = script_run(commands, options);
     app_stop();
+    if (print_time) {
+        const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wall_start;
+        std::printf("game time %.1f s, wall time %.1f s\n", static_cast<double>(game_ms) / 1000.0, wall.count());
+    }
     return status;
 }

@@ -108,6 +108,7 @@ bool script_expr_holds(const ScriptExpr &expr, int64_t frame);
 
 struct ScriptOptions {
     std::string shots_folder;  // absolute; where `shot` writes
+    uint64_t *game_ms = nullptr;  // when set, receives the game time played
 };
 
 // Runs the commands on the started game. Returns the exit status: 0 when the

@@ -286,13 +286,18 @@ int script_run(const std::vector<ScriptCommand> &commands, const ScriptOptions &
     main_loop_start();
 
     Runner runner(options);
+    // The clock wraps after 49 days of game time; the total does not.
+    uint64_t game_ms = 0;
+    int status = 0;
     for (const ScriptCommand &command : commands) {
-        const int status = runner.run(command);
+        const uint32_t ticks_before = virtual_ticks;
+        status = runner.run(command);
+        game_ms += static_cast<uint32_t>(virtual_ticks - ticks_before);
         if (status == 2) {
             std::fprintf(stderr, "%s:%d: %s\n", command.file.c_str(), command.line, runner.error.c_str());
         }
-        if (status != 0) return status;
-        if (runner.game_over) break;
+        if (status != 0 || runner.game_over) break;
     }
-    return 0;
+    if (options.game_ms) *options.game_ms = game_ms;
+    return status;
 }
