@@ -16,18 +16,6 @@
 // 24 frames a second for the save point's flame (float bits 0x3D2AAAA6).
 static const float SAVE_POINT_FRAME_TIME = std::bit_cast<float>(0x3D2AAAA6u);
 
-// Enemy kinds by file kind 0..3, with their sprite, animation and contact
-// box.
-struct EnemyShape {
-    int32_t kind, width, height, state1_frames, state3_frames, hit_x, hit_y, hit_w, hit_h, health;
-};
-
-static constexpr EnemyShape ENEMY_SHAPES[4] = {
-    {ENEMY_WALKER, 0, 0, 0, 0, 0, 0, 0, 0, 3},
-    {ENEMY_HAZARD, 0, 0, 0, 0, 0, 0, 0, 0, 3},
-    {ENEMY_SMALL, 7, 6, 19, 0, 1, 1, 4, 5, 3},
-    {ENEMY_LARGE, 12, 12, 6, 7, 2, 3, 8, 9, 5},
-};
 
 // A file may say 1e39 or nan; such values read as 0.
 static float read_float(const char *field) {

@@ -4,6 +4,8 @@
 // the two cannot disagree.
 #pragma once
 
+#include "world/world.h"
+
 // A named run of equal frames in a sheet: frame i lies at
 // (x + i * width, y).
 struct SheetSlot {
@@ -26,9 +28,15 @@ inline constexpr SheetSlot UI_LIFE_PIP = {"lifepip", 0, 2, 2, 1, 1};
 
 // "img/enemies.png", named after the level files' kinds (enemy:2 and enemy:3
 // are the game's kinds 3 and 4). The pictures face left.
-inline constexpr SheetSlot ENEMY_SMALL_WALK = {"enemy2", 0, 0, 7, 6, 19};
-inline constexpr SheetSlot ENEMY_LARGE_WALK = {"enemy3", 0, 6, 12, 12, 6};
-inline constexpr SheetSlot ENEMY_LARGE_TURN = {"enemy3_turn", 0, 18, 12, 12, 7};
+// Sizes and frame counts come from the enemy table, rows one under another.
+inline constexpr EnemyShape SMALL_SHAPE = ENEMY_SHAPES[2];
+inline constexpr EnemyShape LARGE_SHAPE = ENEMY_SHAPES[3];
+inline constexpr SheetSlot ENEMY_SMALL_WALK = {"enemy2", 0, 0, SMALL_SHAPE.width, SMALL_SHAPE.height,
+                                               SMALL_SHAPE.state1_frames};
+inline constexpr SheetSlot ENEMY_LARGE_WALK = {"enemy3", 0, SMALL_SHAPE.height, LARGE_SHAPE.width,
+                                               LARGE_SHAPE.height, LARGE_SHAPE.state1_frames};
+inline constexpr SheetSlot ENEMY_LARGE_TURN = {"enemy3_turn", 0, SMALL_SHAPE.height + LARGE_SHAPE.height,
+                                               LARGE_SHAPE.width, LARGE_SHAPE.height, LARGE_SHAPE.state3_frames};
 
 // "img/effects.png": the sprite effects and the two darkness pictures.
 inline constexpr SheetSlot EFFECT_JUMP_PUFF = {"jump_puff", 0, 0, 3, 3, 7};

@@ -176,6 +176,19 @@ inline constexpr DoodadShape DOODAD_SHAPES[10] = {
     {96, 12, 6, 1, 12, 11, 1, 0.0f},
 };
 
+// Enemy kinds by file kind 0..3, with their sprite, animation frames and
+// contact box. The enemy sheet's layout is made from the same table.
+struct EnemyShape {
+    int32_t kind, width, height, state1_frames, state3_frames, hit_x, hit_y, hit_w, hit_h, health;
+};
+
+inline constexpr EnemyShape ENEMY_SHAPES[4] = {
+    {ENEMY_WALKER, 0, 0, 0, 0, 0, 0, 0, 0, 3},
+    {ENEMY_HAZARD, 0, 0, 0, 0, 0, 0, 0, 0, 3},
+    {ENEMY_SMALL, 7, 6, 19, 0, 1, 1, 4, 5, 3},
+    {ENEMY_LARGE, 12, 12, 6, 7, 2, 3, 8, 9, 5},
+};
+
 extern Doodad doodads[DOODAD_CAPACITY];
 extern int32_t doodad_count;
 extern Enemy enemies[ENEMY_CAPACITY];
