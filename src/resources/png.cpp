@@ -92,6 +92,12 @@ constexpr int DISTANCE_SYMBOLS = 32;
 constexpr int CODE_LENGTH_SYMBOLS = 19;
 constexpr int MAX_CODE_LENGTHS = LITERAL_SYMBOLS + DISTANCE_SYMBOLS;
 
+// After its entries every table holds TABLE_PADDING entries greater than
+// any key, so that the last steps of a search can read a fixed window of
+// entries (see huffman_search).
+constexpr int TABLE_PADDING = 20;
+constexpr uint32_t PADDING_ENTRY = 0xFFFFFFFFu;
+
 static constexpr int32_t huffman_build(uint32_t *table, const uint8_t *lengths, int32_t symbol_count) {
     int32_t count[16] = {};
     for (int32_t symbol = 0; symbol < symbol_count; ++symbol) ++count[lengths[symbol] & 15];
@@ -112,6 +118,7 @@ static constexpr int32_t huffman_build(uint32_t *table, const uint8_t *lengths, 
         table[next_slot[length]++] =
             next_code[length]++ << (32 - length) | static_cast<uint32_t>(symbol) << 4 | static_cast<uint32_t>(length);
     }
+    for (int32_t i = 0; i < TABLE_PADDING; ++i) table[slot + i] = PADDING_ENTRY;
     return slot;
 }
 
@@ -124,7 +131,8 @@ struct HuffmanSteps {
     uint32_t pivots[15];
 };
 
-constexpr int32_t CACHED_STEPS_MIN_COUNT = 16;
+// Tables no longer than the final window need no steps before it.
+constexpr int32_t CACHED_STEPS_MIN_COUNT = TABLE_PADDING + 1;
 
 static constexpr void huffman_prepare_steps(HuffmanSteps *steps, const uint32_t *table, int32_t count) {
     *steps = HuffmanSteps{};
@@ -154,8 +162,8 @@ struct HuffmanTable {
 };
 
 struct FixedTables {
-    uint32_t literal[LITERAL_SYMBOLS];
-    uint32_t distance[DISTANCE_SYMBOLS];
+    uint32_t literal[LITERAL_SYMBOLS + TABLE_PADDING];
+    uint32_t distance[DISTANCE_SYMBOLS + TABLE_PADDING];
     int32_t literal_count;
     int32_t distance_count;
     HuffmanSteps literal_steps;
@@ -232,12 +240,32 @@ static PNG_INLINE uint32_t huffman_search(const HuffmanTable &table, uint32_t ke
         n = table.steps->rest;
     }
     const uint32_t *entries = table.entries;
+#if defined(__SSE2__)
+    // The last steps at once: the answer lies among the n (at most
+    // TABLE_PADDING) entries from base on, and every entry after those is
+    // greater than the key (padding included), so the window's entries
+    // greater than the key form its tail and those before it are counted.
+    // Unsigned order becomes signed order by flipping the top bit.
+    (void)n;
+    const __m128i top_bit = _mm_set1_epi32(INT32_MIN);
+    const __m128i biased_key = _mm_xor_si128(_mm_set1_epi32(static_cast<int32_t>(key)), top_bit);
+    const uint32_t *window = entries + base;
+    uint32_t greater = 1u << TABLE_PADDING;
+    for (int i = 0; i < TABLE_PADDING / 4; ++i) {
+        const __m128i four = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(window + 4 * i)), top_bit);
+        greater |= static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(four, biased_key))))
+                   << (4 * i);
+    }
+    const uint32_t not_greater = static_cast<uint32_t>(__builtin_ctz(greater));
+    return entries[base + not_greater - (not_greater != 0)];
+#else
     while (n > 1) {
         const uint32_t half = n >> 1;
         base = entries[base + half] <= key ? base + half : base;
         n -= half;
     }
     return entries[base];
+#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -316,9 +344,11 @@ static PNG_INLINE bool reader_read(BitReader &reader, int32_t n, uint32_t *value
 }
 
 // The next 16 bits with the first one most significant, at the top of a
-// 32-bit key filled with ones below.
+// 32-bit key filled with ones below, all but the lowest: that keeps every
+// key below the tables' padding, and no entry's low half (symbol and
+// length, at most 0x11FF) reaches it.
 static PNG_INLINE uint32_t reader_key(const BitReader &reader) {
-    return static_cast<uint32_t>(reader.mirror >> 32) | 0xFFFFu;
+    return (static_cast<uint32_t>(reader.mirror >> 32) | 0xFFFFu) - 1u;
 }
 
 // Decodes one symbol; at least 15 bits must be valid. -1 when the table is
@@ -358,9 +388,9 @@ struct InflateState {
     uint8_t *output_position;
     uint8_t *output_end;
     uint8_t *output_start;
-    uint32_t literal_table[LITERAL_SYMBOLS];
-    uint32_t distance_table[DISTANCE_SYMBOLS];
-    uint32_t code_length_table[CODE_LENGTH_SYMBOLS];
+    uint32_t literal_table[LITERAL_SYMBOLS + TABLE_PADDING];
+    uint32_t distance_table[DISTANCE_SYMBOLS + TABLE_PADDING];
+    uint32_t code_length_table[CODE_LENGTH_SYMBOLS + TABLE_PADDING];
     int32_t literal_count;
     int32_t distance_count;
     int32_t code_length_count;
