@@ -3,6 +3,7 @@
 #include "app/input.h"
 #include "app/install.h"
 #include "app/main_loop.h"
+#include "app/startup_times.h"
 #include "common/settings.h"
 #include "app/video.h"
 #include "audio/audio.h"
@@ -109,6 +110,7 @@ int app_prepare_user_files(int argc, char **argv) {
 
 bool app_start(int argc, char **argv, int *exit_status) {
     *exit_status = 1;
+    startup_time_mark(STARTUP_ENTERED);
     build_folder_path();
     path_join(app_log_path, app_folder_path, LOG_FILE_NAME);
     if (!ensure_file(app_log_path)) {
@@ -118,11 +120,15 @@ bool app_start(int argc, char **argv, int *exit_status) {
     if (!PHYSFS_init(argc > 0 ? argv[0] : nullptr)) return false;
     if (!PHYSFS_setSaneConfig("Grulp Software", "NUMBRAL", "ZIP", 0, 0)) return false;
     install_mount_archives();
+    startup_time_mark(STARTUP_ARCHIVE_MOUNTED);
 
     if (!app_prepare_user_files(argc, argv)) return false;
     install_add_controller_mappings(app_folder_path);
+    startup_time_mark(STARTUP_USER_FILES_READ);
     if (!video_init()) return false;
+    startup_time_mark(STARTUP_VIDEO_STARTED);
     if (!audio_Init()) return false;
+    startup_time_mark(STARTUP_SOUND_BANK_LOADED);
     *exit_status = 0;
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "app/input.h"
 #include "app/pause_menu.h"
+#include "app/startup_times.h"
 #include "app/video.h"
 #include "common/numeric.h"
 #include "level/cutscene.h"
@@ -37,9 +38,11 @@ static void clear_target(SDL_Texture *target) {
 void main_loop_start() {
     previous_ticks = frame_clock.ticks();
     sprite_sheets_load();
+    startup_time_mark(STARTUP_SHEETS_LOADED);
     player.health = 5;
     player.lives = 3;
     cutscene_start(1);
+    startup_time_mark(STARTUP_CUTSCENE_STARTED);
 }
 
 static void play_step() {
@@ -102,6 +105,7 @@ bool main_loop_frame() {
             play_drawing();
         }
         video_present();
+        if (startup_times.ns[STARTUP_FIRST_FRAME] == 0) startup_time_mark(STARTUP_FIRST_FRAME);
     }
 
     const int32_t delay = static_cast<int32_t>(frame_start + FRAME_MS - frame_clock.ticks());
