@@ -23,9 +23,27 @@ static uint8_t to_alpha(double value) {
     return static_cast<uint8_t>(std::clamp(num_truncate(value), 0, 255));
 }
 
+void render_copy_mirrored(SDL_Texture *sheet, const SDL_Rect &source, const SDL_Rect &destination) {
+    if (!sheet) return;
+    int sheet_width = 0, sheet_height = 0;
+    SDL_QueryTexture(sheet, nullptr, nullptr, &sheet_width, &sheet_height);
+    const bool inside = source.x >= 0 && source.y >= 0 && source.w > 0 && source.h > 0 &&
+                        int64_t{source.x} + source.w <= sheet_width && int64_t{source.y} + source.h <= sheet_height;
+    if (!inside || source.w != destination.w || source.h != destination.h) {
+        SDL_RenderCopyEx(renderer, sheet, &source, &destination, 0.0, nullptr, SDL_FLIP_HORIZONTAL);
+        return;
+    }
+    for (int column = 0; column < source.w; ++column) {
+        const SDL_Rect from = {source.x + column, source.y, 1, source.h};
+        const SDL_Rect to = {static_cast<int>(int64_t{destination.x} + destination.w - 1 - column), destination.y, 1,
+                             destination.h};
+        SDL_RenderCopy(renderer, sheet, &from, &to);
+    }
+}
+
 static void copy(SDL_Texture *sheet, const SDL_Rect &source, const SDL_Rect &destination, bool flipped) {
     if (flipped) {
-        SDL_RenderCopyEx(renderer, sheet, &source, &destination, 0.0, nullptr, SDL_FLIP_HORIZONTAL);
+        render_copy_mirrored(sheet, source, destination);
     } else {
         SDL_RenderCopy(renderer, sheet, &source, &destination);
     }

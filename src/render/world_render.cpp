@@ -120,8 +120,8 @@ static void draw_darkness() {
     const SDL_Rect destination = {num_round(player.x - look.width / 2), num_round(player.y - look.height / 2),
                                   look.width, look.height};
     const bool mirrored = flicker == 0 || flicker == 2;
-    SDL_RenderCopyEx(renderer, effects_texture, &source, &destination, 0.0, nullptr,
-                     mirrored ? SDL_FLIP_HORIZONTAL : SDL_FLIP_NONE);
+    if (mirrored) render_copy_mirrored(effects_texture, source, destination);
+    else SDL_RenderCopy(renderer, effects_texture, &source, &destination);
     SDL_SetTextureAlphaMod(effects_texture, 255);
 }
 
