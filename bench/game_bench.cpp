@@ -63,7 +63,7 @@ bool in_hook = false;  // the game thread only
 
 // Up to this many different call chains of counted allocations are kept.
 constexpr int SITE_CAPACITY = 8;
-constexpr int SITE_DEPTH = 10;
+constexpr int SITE_DEPTH = 16;
 struct AllocationSite {
     void *frames[SITE_DEPTH];
     int depth;

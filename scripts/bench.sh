@@ -70,7 +70,9 @@ if [ -n "$doc" ]; then
             !skipping { print }' "$doc" >"$doc.new"
         mv "$doc.new" "$doc"
     else
-        { [ -f "$doc" ] && echo; cat "$rows.doc"; } >>"$doc"
+        # Asked before the append, whose redirection makes the file.
+        if [ -f "$doc" ]; then echo >>"$doc"; fi
+        cat "$rows.doc" >>"$doc"
     fi
     echo "bench: table written to $doc"
 fi
