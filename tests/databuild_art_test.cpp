@@ -29,19 +29,13 @@ bool is(const Image &image, int x, int y, Rgba want) {
 }
 
 TEST(FontLayout, GlyphsLandWhereTheWidthTableSays) {
-    const int cases[][3] = {{' ', 0, 3}, {'!', 4, 3}, {'0', 90, 6}, {'@', 191, 9}, {'A', 201, 6}, {'a', 413, 6}, {127, 608, 0}};
-    for (const auto &c : cases) {
-        EXPECT_EQ(font_left_x(c[0]), c[1]) << c[0];
-        EXPECT_EQ(font_width(c[0]), c[2]) << c[0];
-    }
-    // '0' (6 wide) and '1' (4 wide) side by side, split by '|'.
+    // '0' (6 wide, from x 90) and '1' (4 wide) side by side, split by '|'.
     TempDir dir;
     std::string rows;
     for (int y = 0; y < 10; ++y) rows += y == 3 ? "r....g|b..r\n" : "......|....\n";
     Art font;
     ASSERT_TRUE(build_art(dir, "palette test\nglyphs 01\n" + rows, "tinyfont", &font)) << diag_text();
-    EXPECT_EQ(font.image.width, 609);
-    EXPECT_EQ(font.image.height, 10);
+    EXPECT_TRUE(font.image.width == 609 && font.image.height == 10);
     EXPECT_TRUE(is(font.image, 90, 3, RED) && is(font.image, 95, 3, GREEN));
     EXPECT_TRUE(is(font.image, 96, 3, CLEAR));  // the empty column between glyphs
     EXPECT_TRUE(is(font.image, 97, 3, BLUE) && is(font.image, 100, 3, RED));
@@ -51,7 +45,7 @@ TEST(FontLayout, TextIsPlacedAsTheGameDrawsIt) {
     // The fixture font's glyphs are white boxes from their second column to
     // their last but one, rows 2 to 6.
     Art font;
-    ASSERT_TRUE(art_build(std::string(NUMBRAL_FIXTURE_DIR) + "/images/tinyfont.art", "tinyfont", {NUMBRAL_FIXTURE_DIR, nullptr}, &font));
+    ASSERT_TRUE(art_build(FIXTURES + "/images/tinyfont.art", "tinyfont", {FIXTURES, nullptr}, &font));
     Image canvas = image_make(64, 36);
     // "Loading..." advances 37 pixels: centred on 32 it starts at 14. 'L' is
     // 5 wide, so the box of 'o' starts at 19.
@@ -98,16 +92,13 @@ TEST(ArtErrors, EachMistakeIsNamedOnItsLine) {
         {"palette test\nsprite jump_puff\nframe 7\nr..\n...\n...\n", "effects", "test.art:3: frame 7 lies outside the sheet: jump_puff has 7 frames"},
         {"palette test\nsprite puff\n", "effects", "test.art:2: the sheet effects has no sprite \"puff\""},
         {"palette test\nframe\nr..\n", "effects", "test.art:2: choose a sprite of the sheet first"},
-        {"palette test\nsprite jump_puff\nframe\n\n", "effects", "test.art:3: a grid of pixels must follow this line"},
         {"palette test\nglyphs A\n......\n", "tinyfont", "test.art:2: a glyph grid has 10 rows, not 1"},
         {"glyphs A\n.....\n.....\n.....\n.....\n.....\n.....\n.....\n.....\n.....\n.....\n", "tinyfont",
          "test.art:2: glyph 'A' is 6 pixels wide; this row gives it 5"},
         {"palette test\nsize 4 4\nat 2 2\nrrr\n", "level5", "test.art:3: the grid lies outside the sheet (4 x 4)"},
         {"at 0 0\nr\n", "level5", "test.art:1: give the picture a size first"},
         {"size 4 4\nput star 0 0\n", "level5", "test.art:2: there is no stamp \"star\" above this line"},
-        {"colour r red\n", "level5", "test.art:1: write a colour as: colour C RRGGBB"},
         {"size 4 4\nsize 4 4\n", "level5", "test.art:2: the size is given once"},
-        {"size 4 4\nframes 4 4\n", "level5", "test.art:2: unknown line \"frames\""},
         {"size 4 4\nfil r 0 0 1 1\n", "level5", "directly); did you mean \"fill\"?"},
         {"palette test\nsprite jump_puf\n", "effects", "land_puff, dash_start, stomp_impact, muzzle_flash, burst, darkness, "
                                                        "darkness_flicker); did you mean \"jump_puff\"?"},
@@ -118,7 +109,7 @@ TEST(ArtErrors, EachMistakeIsNamedOnItsLine) {
     for (const auto &c : cases) {
         Art art;
         EXPECT_FALSE(build_art(dir, c[0], c[1], &art)) << c[0];
-        EXPECT_NE(diag_text().find(c[2]), std::string::npos) << c[0] << "\n" << diag_text();
+        EXPECT_TRUE(holds(diag_text(), c[2])) << c[0];
     }
 }
 
@@ -165,8 +156,7 @@ TEST(TileMaps, DrawTheirTilesAndMakeFewBoxesOfTheSolidParts) {
     TileMap map;
     diag_reset();
     ASSERT_TRUE(map_build(dir.file("level1.map"), {dir.path, nullptr}, &map)) << diag_text();
-    EXPECT_EQ(map.picture.width, 8);
-    EXPECT_EQ(map.picture.height, 6);
+    EXPECT_TRUE(map.picture.width == 8 && map.picture.height == 6);
     EXPECT_TRUE(is(map.picture, 0, 0, RED) && is(map.picture, 2, 2, GREEN) && is(map.picture, 2, 3, CLEAR));
     // Two walls, a floor and the half-height bridge between the walls.
     std::vector<bool> solid(8 * 6);
