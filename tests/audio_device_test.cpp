@@ -52,13 +52,7 @@ bool nothing_left_to_play() {
     return idle && audio_mixer->read_index.load() == audio_mixer->write_index.load();
 }
 
-double rms(const std::vector<Frame> &frames, int16_t Frame::*side) {
-    double sum = 0;
-    for (const Frame &f : frames) sum += static_cast<double>(f.*side) * (f.*side);
-    return std::sqrt(sum / static_cast<double>(frames.size()));
-}
-
-TEST(AudioDevice, ToneComesOutAtItsLevelBalanceAndPitch) {
+TEST(AudioDevice, ToneComesOutSampleForSample) {
     TempDir folder;
     const std::string capture = folder.file("device.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -69,58 +63,37 @@ TEST(AudioDevice, ToneComesOutAtItsLevelBalanceAndPitch) {
     settings.volume = 1.0f;
     sound_enabled = true;
     ASSERT_EQ(audio_Init(), 1) << SDL_GetError();
-    const LoadedSound &tone = audio_sound_entry(SOUND_SHOOT)->sound;
-    ASSERT_EQ(tone.sample_rate, 22050);
-    ASSERT_NE(tone.sample_count % 4, 0);
-    for (int i = tone.sample_count; i % 4 != 0; ++i)
-        EXPECT_TRUE(tone.channel0[i] == 0.0f && tone.channel1[i] == 0.0f) << i;
 
     // The expected output: the file's decoded values at half volume on each
-    // side (centred pan), rounded to even.
+    // side (centred pan), rounded to even, at the file's own pace: level,
+    // balance and pitch all follow.
     int channels = 0, rate = 0;
     short *decoded = nullptr;
     const std::vector<uint8_t> &file = entries[0].bytes;
     const int frames =
         stb_vorbis_decode_memory(file.data(), static_cast<int>(file.size()), &channels, &rate, &decoded);
     ASSERT_EQ(channels, 2);
-    std::vector<Frame> expected;
-    for (int i = 0; i < frames; ++i) {
-        const Frame f = {static_cast<int16_t>(std::nearbyint(decoded[2 * i] * 0.5f)),
-                         static_cast<int16_t>(std::nearbyint(decoded[2 * i + 1] * 0.5f))};
-        if (f.left != 0 || f.right != 0) expected.push_back(f);
-    }
+    std::vector<Frame> expected(static_cast<size_t>(frames));
+    for (int i = 0; i < frames; ++i)
+        expected[i] = {static_cast<int16_t>(std::nearbyint(decoded[2 * i] * 0.5f)),
+                       static_cast<int16_t>(std::nearbyint(decoded[2 * i + 1] * 0.5f))};
     std::free(decoded);
 
     audio_PlaySound(SOUND_SHOOT);
     const Uint32 start = SDL_GetTicks();
     while (!nothing_left_to_play() && SDL_GetTicks() - start < 20000) SDL_Delay(1);
+    EXPECT_TRUE(nothing_left_to_play()) << "the ended sound gives its record back";
     SDL_Delay(20);
     audio_Shutdown();  // closes the device, which closes the file
 
     const std::string bytes = read_file(capture);
-    ASSERT_GE(bytes.size(), TONE_FRAMES * sizeof(Frame));
-    std::vector<Frame> heard;
-    for (size_t at = 0; at + sizeof(Frame) <= bytes.size(); at += sizeof(Frame)) {
-        Frame f;
-        std::memcpy(&f, bytes.data() + at, sizeof f);
-        if (f.left != 0 || f.right != 0) heard.push_back(f);
-    }
+    std::vector<Frame> heard(bytes.size() / sizeof(Frame));
+    std::memcpy(heard.data(), bytes.data(), heard.size() * sizeof(Frame));
+    for (std::vector<Frame> *frames_of : {&heard, &expected})
+        std::erase_if(*frames_of, [](const Frame &f) { return f.left == 0 && f.right == 0; });
     ASSERT_EQ(heard.size(), expected.size());
-    for (size_t i = 0; i < heard.size(); ++i) {
-        ASSERT_EQ(heard[i].left, expected[i].left) << i;
-        ASSERT_EQ(heard[i].right, expected[i].right) << i;
-    }
-
-    // Level and balance: amplitudes 8000 and 4000 after the centred pan.
-    EXPECT_NEAR(rms(heard, &Frame::left), 8000 / std::sqrt(2.0), 8000 * 0.03);
-    EXPECT_NEAR(rms(heard, &Frame::right), 4000 / std::sqrt(2.0), 4000 * 0.03);
-    EXPECT_NEAR(rms(heard, &Frame::left) / rms(heard, &Frame::right), 2.0, 0.05);
-
-    // Pitch: sign changes per second of audio at 44000 frames per second.
-    int crossings = 0;
-    for (size_t i = 1; i < heard.size(); ++i) crossings += (heard[i - 1].left < 0) != (heard[i].left < 0);
-    const double frequency = crossings / 2.0 * MIXER_FRAMES_PER_SECOND / static_cast<double>(heard.size());
-    EXPECT_NEAR(frequency, 44000.0 / TONE_PERIOD, 5.0);
+    for (size_t i = 0; i < heard.size(); ++i)
+        ASSERT_TRUE(heard[i].left == expected[i].left && heard[i].right == expected[i].right) << "frame " << i;
 }
 
 TEST(AudioDevice, NoDeviceMakesAudioStartUpFail) {

@@ -1,21 +1,22 @@
-// The real executable started as a subprocess with a chosen environment.
+// The real executable started as a subprocess with a chosen environment,
+// and the command line's options read in the process itself.
 #include "app/app.h"
 #include "audio/audio.h"
 #include "common/settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <filesystem>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+namespace fs = std::filesystem;
+
 namespace {
 
-const std::string NO_PROFILE = "Cannot find USERPROFILE environment variable. Now exiting.\n";
+const std::string LOG_MESSAGE = "Cannot open log file. Be sure that this game has write rights. Now exiting.\n";
 
 ProcessResult run_game(const std::vector<std::string> &arguments, const std::vector<std::string> &environment,
                        const std::string &working_dir) {
@@ -24,70 +25,57 @@ ProcessResult run_game(const std::vector<std::string> &arguments, const std::vec
     return run_process(NUMBRAL_EXE, arguments, env, working_dir);
 }
 
-std::string save_folder(const TempDir &profile) {
-    return profile.path + "/My Documents/My Games/NUMBRAL";
-}
+std::string save_folder(const std::string &profile) { return profile + "/My Documents/My Games/NUMBRAL"; }
 
 }  // namespace
 
-TEST(Startup, WithoutAProfileFolderPrintsWhyAndCreatesNothing) {
+// No profile folder, or one too long for its files: the program says why
+// and creates nothing.
+TEST(Startup, WithoutAUsableProfileFolderPrintsWhyAndCreatesNothing) {
     TempDir cwd;
-    const ProcessResult result = run_game({}, {}, cwd.path);
-    EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.out, NO_PROFILE);
-    EXPECT_TRUE(read_file(cwd.path).empty());
+    struct Case { std::vector<std::string> environment; std::string out; };
+    const Case cases[] = {
+        {{}, "Cannot find USERPROFILE environment variable. Now exiting.\n"},
+        {{"USERPROFILE=" + cwd.path + "/" + std::string(4080, 'p')}, LOG_MESSAGE},
+    };
+    for (const Case &c : cases) {
+        const ProcessResult result = run_game({}, c.environment, cwd.path);
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_TRUE(fs::is_empty(cwd.path));
+    }
 }
 
-TEST(Startup, CreatesEachMissingFolderLevelAndBothFiles) {
+// Help and version end the program with status 1 after the files exist.
+TEST(Startup, CreatesEachMissingFolderLevelAndBothFilesAndKeepsExistingBytes) {
     TempDir profile;
-    mkdir((profile.path + "/My Documents").c_str(), 0755);
+    const std::string folder = save_folder(profile.path);
+    fs::create_directories(profile.path + "/My Documents");
     write_file(profile.path + "/My Documents/keep.txt", "mine");
-    const ProcessResult result = run_game({"--help"}, {"USERPROFILE=" + profile.path}, profile.path);
+    ProcessResult result = run_game({"--help"}, {"USERPROFILE=" + profile.path}, profile.path);
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(read_file(profile.path + "/My Documents/keep.txt"), "mine");
-    EXPECT_TRUE(path_exists(save_folder(profile) + "/numbral.log"));
-    EXPECT_TRUE(path_exists(save_folder(profile) + "/numbral.save"));
-    EXPECT_EQ(read_file(save_folder(profile) + "/numbral.log"), "");
-    EXPECT_EQ(read_file(save_folder(profile) + "/numbral.save"), "");
-}
+    EXPECT_TRUE(fs::is_regular_file(folder + "/numbral.log") && fs::is_regular_file(folder + "/numbral.save"));
+    EXPECT_EQ(read_file(folder + "/numbral.log") + read_file(folder + "/numbral.save"), "");
 
-TEST(Startup, ExistingLogAndSaveKeepTheirBytes) {
-    TempDir profile;
-    const std::string folder = save_folder(profile);
-    std::filesystem::create_directories(folder);
-    write_file(folder + "/numbral.log", "old log\n");
     const std::string save = "volume:0.500000\nfullscreen:0\nsavelevel:3\nsavecheckpoint:1\nbuttstomp:1\n";
+    write_file(folder + "/numbral.log", "old log\n");
     write_file(folder + "/numbral.save", save);
-    const ProcessResult result = run_game({"--fullscreen", "-v"}, {"USERPROFILE=" + profile.path}, profile.path);
+    result = run_game({"--fullscreen", "-v"}, {"USERPROFILE=" + profile.path}, profile.path);
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(read_file(folder + "/numbral.log"), "old log\n");
     EXPECT_EQ(read_file(folder + "/numbral.save"), save);
 }
 
-TEST(Startup, HelpAndVersionEndTheProgramWithStatusOneWherever) {
-    const std::vector<std::vector<std::string>> argument_lists = {
-        {"--help"}, {"-h"}, {"/?"}, {"--version"}, {"-v"},
-        {"--fullscreen", "--help"}, {"--help", "--fullscreen"}, {"-f", "-n", "-j", "-v"},
-    };
-    TempDir profile;
-    for (const auto &arguments : argument_lists) {
-        const ProcessResult result = run_game(arguments, {"USERPROFILE=" + profile.path}, profile.path);
-        EXPECT_EQ(result.exit_status, 1) << arguments.front();
-        EXPECT_EQ(result.out, "") << arguments.front();
-    }
-}
-
 TEST(Startup, WithoutUserProfileTheSavesFollowTheDataHomeConvention) {
-    TempDir home;
+    TempDir home, data_home;
     ProcessResult result = run_game({"--help"}, {"HOME=" + home.path, "XDG_DATA_HOME=relative/ignored"}, home.path);
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_TRUE(path_exists(home.path + "/.local/share/NUMBRAL/numbral.save"));
     EXPECT_FALSE(path_exists(home.path + "/relative/ignored/NUMBRAL/numbral.save"));
 
-    TempDir data_home;
     result = run_game({"-h"}, {"HOME=" + home.path, "XDG_DATA_HOME=" + data_home.path}, home.path);
-    EXPECT_EQ(result.exit_status, 1);
     EXPECT_TRUE(path_exists(data_home.path + "/NUMBRAL/numbral.log"));
     EXPECT_TRUE(path_exists(data_home.path + "/NUMBRAL/numbral.save"));
 }
@@ -96,93 +84,62 @@ TEST(Startup, WithoutUserProfileTheSavesFollowTheDataHomeConvention) {
 // its own words: root may write anywhere, so the faults are things standing
 // where a file or folder should be, not permissions.
 TEST(Startup, EachFaultInItsFilesEndsWithItsMessage) {
-    const std::string LOG_MESSAGE = "Cannot open log file. Be sure that this game has write rights. Now exiting.\n";
     const std::string SAVE_MESSAGE =
         "Save file error: Cannot write save file. Please ensure this cool game is able to write to your My "
         "Documents folder.\n";
+    // Without an archive every file is missing; the sound bank, loaded
+    // before anything else is read, names the first.
     const std::string NO_SOUND = "audio_LoadSound > filename doesn't exist: snd/shoot0.ogg\n";
     struct Case {
         const char *name;
         void (*prepare)(const std::string &folder, const std::string &cwd);
-        const std::string &out;
-        const std::string &err;  // standard error ends with this
+        std::string out, err_end;
     };
-    const std::string nothing;
     const Case cases[] = {
-        // Without an archive every file is missing; the sound bank, loaded
-        // before anything else is read, names the first.
-        {"no archive", [](const std::string &, const std::string &) {}, NO_SOUND, nothing},
+        {"no archive", [](const std::string &, const std::string &) {}, NO_SOUND, ""},
         {"an archive that is not a ZIP",
          [](const std::string &, const std::string &cwd) { write_file(cwd + "/data.quob", "not a zip"); }, NO_SOUND,
-         nothing},
+         ""},
         {"a file where the save folder should be",
-         [](const std::string &folder, const std::string &) { write_file(folder, "not a folder"); }, LOG_MESSAGE,
-         nothing},
-        {"a log file linked into a missing folder",
-         [](const std::string &folder, const std::string &) {
-             std::filesystem::create_directories(folder);
-             std::filesystem::create_symlink(folder + "/gone/numbral.log", folder + "/numbral.log");
-         },
-         LOG_MESSAGE, nothing},
+         [](const std::string &folder, const std::string &) { write_file(folder, "not a folder"); }, LOG_MESSAGE, ""},
         {"a folder where the log file should be",
-         [](const std::string &folder, const std::string &) {
-             std::filesystem::create_directories(folder + "/numbral.log");
-         },
-         LOG_MESSAGE, nothing},
+         [](const std::string &folder, const std::string &) { fs::create_directories(folder + "/numbral.log"); },
+         LOG_MESSAGE, ""},
         {"a save file linked into a missing folder",
          [](const std::string &folder, const std::string &) {
-             std::filesystem::create_directories(folder);
-             std::filesystem::create_symlink(folder + "/gone/numbral.save", folder + "/numbral.save");
+             fs::create_directories(folder);
+             fs::create_symlink(folder + "/gone/numbral.save", folder + "/numbral.save");
          },
-         nothing, SAVE_MESSAGE},
+         "", SAVE_MESSAGE},
         // A folder opens for reading on POSIX, yet would fail the first save
         // in the middle of a game: it is refused at start-up.
         {"a folder where the save file should be",
-         [](const std::string &folder, const std::string &) {
-             std::filesystem::create_directories(folder + "/numbral.save");
-         },
-         nothing, SAVE_MESSAGE},
+         [](const std::string &folder, const std::string &) { fs::create_directories(folder + "/numbral.save"); },
+         "", SAVE_MESSAGE},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TempDir profile;
-        std::filesystem::create_directories(profile.path + "/My Documents/My Games");
-        c.prepare(save_folder(profile), profile.path);
+        fs::create_directories(profile.path + "/My Documents/My Games");
+        c.prepare(save_folder(profile.path), profile.path);
         const ProcessResult result = run_game({}, {"USERPROFILE=" + profile.path}, profile.path);
         EXPECT_EQ(result.exit_status, 1);
         EXPECT_EQ(result.out, c.out);
-        EXPECT_TRUE(result.err.size() >= c.err.size() &&
-                    result.err.compare(result.err.size() - c.err.size(), c.err.size(), c.err) == 0)
-            << result.err;
+        EXPECT_TRUE(result.err.ends_with(c.err_end)) << result.err;
     }
-}
-
-TEST(Startup, AProfilePathTooLongForItsFilesIsRefusedBeforeCreatingAnything) {
-    TempDir cwd;
-    const std::string profile = cwd.path + "/" + std::string(4080, 'p');
-    const ProcessResult result = run_game({}, {"USERPROFILE=" + profile}, cwd.path);
-    EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.out, "Cannot open log file. Be sure that this game has write rights. Now exiting.\n");
 }
 
 // Where SDL would run the game unseen, or finds no sound device, start-up
 // fails and says on standard error how to run it. A driver named on purpose
 // is used as it is (every other test names its drivers).
 TEST(Startup, WithoutADisplayOrSoundDeviceSaysHowToRunIt) {
-    struct Case {
-        const char *name;
-        std::vector<std::string> environment;
-        const char *advice;
-    };
+    struct Case { std::vector<std::string> environment; const char *advice; };
     const Case cases[] = {
-        {"no display, no driver named", {"SDL_AUDIODRIVER=dummy", "XDG_RUNTIME_DIR=/nonexistent"},
-         "set SDL_VIDEODRIVER on purpose"},
-        {"an audio device that cannot open",
-         {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=/nonexistent/out.raw"},
+        {{"SDL_AUDIODRIVER=dummy", "XDG_RUNTIME_DIR=/nonexistent"}, "set SDL_VIDEODRIVER on purpose"},
+        {{"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=/nonexistent/out.raw"},
          "SDL_AUDIODRIVER=dummy"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
         TempDir profile;
         write_file(profile.file("data.quob"), read_file(NUMBRAL_FIXTURE_ARCHIVE));
         std::vector<std::string> environment = c.environment;
@@ -194,8 +151,9 @@ TEST(Startup, WithoutADisplayOrSoundDeviceSaysHowToRunIt) {
     }
 }
 
-// The options over a stored file, in the process itself: what each sets, and
-// that the fullscreen it sets is the field that a later save stores.
+// The options over a stored file, in the process itself: what each sets
+// (help and version stop the reading), and that the fullscreen it sets is
+// the field that a later save stores.
 TEST(CommandLine, OptionsSetTheirFieldsOverTheStoredSettings) {
     struct Case {
         std::vector<std::string> arguments;
@@ -204,24 +162,21 @@ TEST(CommandLine, OptionsSetTheirFieldsOverTheStoredSettings) {
         bool fullscreen, sound;
     };
     const Case cases[] = {
-        {{}, false, 1, false, true},
-        {{}, true, 1, true, true},
-        {{"-f"}, false, 1, true, true},
-        {{"--fullscreen"}, false, 1, true, true},
-        {{"--nosound"}, false, 1, false, false},
+        {{}, false, 1, false, true}, {{}, true, 1, true, true}, {{"-f"}, false, 1, true, true},
+        {{"--fullscreen"}, false, 1, true, true}, {{"--nosound"}, false, 1, false, false},
         {{"-n", "--fullscreen"}, false, 1, true, false},
         {{"-j", "-F", "--Fullscreen", "-fullscreen", "--nosound "}, false, 1, false, true},
-        {{"-f", "--help"}, false, 0, true, true},
+        {{"-f", "--help"}, false, 0, true, true}, {{"--version", "-f", "-n"}, false, 0, false, true},
+        {{"-h"}, false, 0, false, true}, {{"/?"}, false, 0, false, true}, {{"-v"}, false, 0, false, true},
     };
+    TempDir profile;
+    setenv("USERPROFILE", profile.path.c_str(), 1);
+    const std::string save = save_folder(profile.path) + "/numbral.save";
+    fs::create_directories(save_folder(profile.path));
     for (const Case &c : cases) {
-        std::string trace;
-        for (const std::string &a : c.arguments) trace += a + " ";
-        SCOPED_TRACE(trace + (c.stored_fullscreen ? "(stored fullscreen:1)" : "(stored fullscreen:0)"));
-        TempDir profile;
-        setenv("USERPROFILE", profile.path.c_str(), 1);
-        std::filesystem::create_directories(save_folder(profile));
-        write_file(save_folder(profile) + "/numbral.save",
-                   std::string("volume:0.3\nfullscreen:") + (c.stored_fullscreen ? "1" : "0") + "\n");
+        SCOPED_TRACE(testing::Message() << c.arguments.size() << " arguments, first "
+                                        << (c.arguments.empty() ? "" : c.arguments[0]));
+        write_file(save, std::string("volume:0.3\nfullscreen:") + (c.stored_fullscreen ? "1" : "0") + "\n");
         std::vector<std::string> strings = {"numbral"};
         strings.insert(strings.end(), c.arguments.begin(), c.arguments.end());
         std::vector<char *> argv;
@@ -231,11 +186,9 @@ TEST(CommandLine, OptionsSetTheirFieldsOverTheStoredSettings) {
         EXPECT_EQ(app_prepare_user_files(static_cast<int>(strings.size()), argv.data()), c.result);
         EXPECT_EQ(settings.fullscreen, c.fullscreen);
         EXPECT_EQ(sound_enabled, c.sound);
-        EXPECT_EQ(settings.volume, 0.3f);  // --nosound keeps the stored volume
         settings_save();
-        EXPECT_EQ(read_file(save_folder(profile) + "/numbral.save"),
-                  std::string("volume:0.300000\nfullscreen:") + (c.fullscreen ? "1" : "0") +
-                      "\nsavelevel:-1\nsavecheckpoint:-1\nbuttstomp:0\n");
+        EXPECT_EQ(read_file(save), std::string("volume:0.300000\nfullscreen:") + (c.fullscreen ? "1" : "0") +
+                                       "\nsavelevel:-1\nsavecheckpoint:-1\nbuttstomp:0\n");
     }
     unsetenv("USERPROFILE");
 }
