@@ -90,45 +90,34 @@ TEST(Startup, EachFaultInItsFilesEndsWithItsMessage) {
     // Without an archive every file is missing; the sound bank, loaded
     // before anything else is read, names the first.
     const std::string NO_SOUND = "audio_LoadSound > filename doesn't exist: snd/shoot0.ogg\n";
-    struct Case {
-        const char *name;
-        void (*prepare)(const std::string &folder, const std::string &cwd);
-        std::string out, err_end;
-    };
+    // What stands where: a file or a folder at a path under the profile, or
+    // a link from the save file into a missing folder.
+    enum Kind { NOTHING, PLAIN_FILE, FOLDER, DANGLING_LINK };
+    struct Case { Kind kind; const char *path; std::string out, err_end; };
     const Case cases[] = {
-        {"no archive", [](const std::string &, const std::string &) {}, NO_SOUND, ""},
-        {"an archive that is not a ZIP",
-         [](const std::string &, const std::string &cwd) { write_file(cwd + "/data.quob", "not a zip"); }, NO_SOUND,
-         ""},
-        {"a file where the save folder should be",
-         [](const std::string &folder, const std::string &) { write_file(folder, "not a folder"); }, LOG_MESSAGE, ""},
-        {"a folder where the log file should be",
-         [](const std::string &folder, const std::string &) { fs::create_directories(folder + "/numbral.log"); },
-         LOG_MESSAGE, ""},
-        {"a save file linked into a missing folder",
-         [](const std::string &folder, const std::string &) {
-             fs::create_directories(folder);
-             fs::create_symlink(folder + "/gone/numbral.save", folder + "/numbral.save");
-         },
-         "", SAVE_MESSAGE},
+        {NOTHING, "", NO_SOUND, ""},
+        {PLAIN_FILE, "data.quob", NO_SOUND, ""},  // not a ZIP
+        {PLAIN_FILE, "My Documents/My Games/NUMBRAL", LOG_MESSAGE, ""},
+        {FOLDER, "My Documents/My Games/NUMBRAL/numbral.log", LOG_MESSAGE, ""},
         // A folder opens for reading on POSIX, yet would fail the first save
         // in the middle of a game: it is refused at start-up.
-        {"a folder where the save file should be",
-         [](const std::string &folder, const std::string &) { fs::create_directories(folder + "/numbral.save"); },
-         "", SAVE_MESSAGE},
+        {FOLDER, "My Documents/My Games/NUMBRAL/numbral.save", "", SAVE_MESSAGE},
+        {DANGLING_LINK, "My Documents/My Games/NUMBRAL/numbral.save", "", SAVE_MESSAGE},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.path);
         TempDir profile;
-        fs::create_directories(profile.path + "/My Documents/My Games");
-        c.prepare(save_folder(profile.path), profile.path);
+        const std::string path = profile.file(c.path);
+        fs::create_directories(fs::path(path).parent_path());
+        if (c.kind == PLAIN_FILE) write_file(path, "not what is wanted");
+        if (c.kind == FOLDER) fs::create_directories(path);
+        if (c.kind == DANGLING_LINK) fs::create_symlink(profile.file("gone/numbral.save"), path);
         const ProcessResult result = run_game({}, {"USERPROFILE=" + profile.path}, profile.path);
         EXPECT_EQ(result.exit_status, 1);
         EXPECT_EQ(result.out, c.out);
         EXPECT_TRUE(result.err.ends_with(c.err_end)) << result.err;
     }
 }
-
 // Where SDL would run the game unseen, or finds no sound device, start-up
 // fails and says on standard error how to run it. A driver named on purpose
 // is used as it is (every other test names its drivers).

@@ -4,81 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-
-// The software renderer draws into the window's own pixels; without this SDL
-// would back them with a GL texture and load the graphics drivers, whose
-// memory the leak checker of the sanitizer build trips over.
-static const int NO_GL_BEHIND_THE_WINDOW = setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-
-TEST(DisplayLayout, EnlargesByTheLargestWholeFactorAndCentres) {
-    struct Case { int screen_w, screen_h; DisplayLayout expected; };
-    const Case cases[] = {
-        {1920, 1080, {1920, 1080, 0, 0}},
-        {1366, 768, {1344, 756, 11, 6}},
-        {1280, 1024, {1280, 720, 0, 152}},
-        {2560, 1080, {1920, 1080, 320, 0}},     // twice as wide as high: height-limited
-        {1920, 1000, {1920, 1080, 0, -40}},     // width-limited, overhangs top and bottom
-        {1920, 1001, {1920, 1080, 0, -39}},     // -39.5 truncated toward zero
-        {60, 20, {0, 0, 30, 10}},               // narrower than the canvas: nothing visible
-        {200, 30, {0, 0, 100, 15}},             // height-limited and lower than the canvas
-        {0, 0, {0, 0, 0, 0}},                   // no display
-    };
-    settings.fullscreen = true;
-    for (const Case &c : cases) {
-        screen_width = c.screen_w;
-        screen_height = c.screen_h;
-        video_compute_layout();
-        EXPECT_EQ(display_layout.scaled_width, c.expected.scaled_width) << c.screen_w << "x" << c.screen_h;
-        EXPECT_EQ(display_layout.scaled_height, c.expected.scaled_height) << c.screen_w << "x" << c.screen_h;
-        EXPECT_EQ(display_layout.offset_x, c.expected.offset_x) << c.screen_w << "x" << c.screen_h;
-        EXPECT_EQ(display_layout.offset_y, c.expected.offset_y) << c.screen_w << "x" << c.screen_h;
-    }
-}
-
-TEST(DisplayLayout, IsEmptyInAWindow) {
-    settings.fullscreen = false;
-    screen_width = 1920;
-    screen_height = 1080;
-    video_compute_layout();
-    EXPECT_EQ(display_layout.scaled_width, 0);
-    EXPECT_EQ(display_layout.offset_x, 0);
-}
-
-TEST(Video, OpensTheWindowAndEnlargesTheCanvasIntoIt) {
-    settings.fullscreen = false;
-    ASSERT_EQ(video_init(), 1);
-    EXPECT_STREQ(SDL_GetWindowTitle(window), "NUMBRAL (Teaser) - a 64x36 game by quob and Hazelquirk");
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window, &w, &h);
-    EXPECT_EQ(w, 640);
-    EXPECT_EQ(h, 360);
-    Uint32 format = 0;
-    int access = 0;
-    SDL_QueryTexture(canvas, &format, &access, &w, &h);
-    EXPECT_EQ(format, static_cast<Uint32>(SDL_PIXELFORMAT_RGBA8888));
-    EXPECT_EQ(access, SDL_TEXTUREACCESS_TARGET);
-    EXPECT_EQ(w, 64);
-    EXPECT_EQ(h, 36);
-
-    // One canvas pixel covers ten by ten window pixels.
-    SDL_SetRenderTarget(renderer, canvas);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
-    SDL_SetRenderDrawColor(renderer, 200, 100, 50, 255);
-    SDL_RenderDrawPoint(renderer, 3, 2);
-    video_present();
-    Uint8 pixel[4];
-    const SDL_Rect inside = {35, 25, 1, 1};
-    SDL_RenderReadPixels(renderer, &inside, SDL_PIXELFORMAT_RGBA32, pixel, 4);
-    EXPECT_EQ(pixel[0], 200);
-    EXPECT_EQ(pixel[1], 100);
-    EXPECT_EQ(pixel[2], 50);
-    const SDL_Rect outside = {40, 25, 1, 1};
-    SDL_RenderReadPixels(renderer, &outside, SDL_PIXELFORMAT_RGBA32, pixel, 4);
-    EXPECT_EQ(pixel[0], 0);
-
-    SDL_Quit();
-}
+#include <vector>
 
 namespace {
 
@@ -90,55 +16,89 @@ uint32_t window_pixel(int x, int y) {
     return pixel;
 }
 
+// Clears the canvas to black, draws the points and presents.
+void present_points(std::initializer_list<std::pair<SDL_Point, uint32_t>> points, uint32_t border) {
+    SDL_SetRenderTarget(renderer, canvas);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    for (const auto &[at, colour] : points) {
+        SDL_SetRenderDrawColor(renderer, colour >> 24, colour >> 16 & 255, colour >> 8 & 255, 255);
+        SDL_RenderDrawPoint(renderer, at.x, at.y);
+    }
+    SDL_SetRenderDrawColor(renderer, border >> 24, border >> 16 & 255, border >> 8 & 255, 255);
+    video_present();
+}
+
+const uint32_t RED = 0xFF0000FF, GREEN = 0x00FF00FF, BLUE = 0x0000FFFF, BLACK = 0x000000FF;
+
+struct Probe { int x, y; uint32_t colour; };
+void expect_pixels(std::initializer_list<Probe> probes) {
+    for (const Probe &p : probes) EXPECT_EQ(window_pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+}
+
 }  // namespace
 
-// On the offscreen driver's 1024 x 768 screen the canvas is enlarged 16
-// times to 1024 x 576 at (0, 96), and the border shows the draw colour.
-// Back in a window, it is 640 x 360 and centred, whatever it was before.
-TEST(Video, FullscreenCentresTheEnlargedCanvasAndWindowedModeComesBackCentred) {
+// In a window the layout is empty whatever the screen.
+TEST(DisplayLayout, EnlargesByTheLargestWholeFactorAndCentres) {
+    struct Case { bool fullscreen; int screen_w, screen_h; int expected[4]; };
+    const Case cases[] = {
+        {true, 1920, 1080, {1920, 1080, 0, 0}},
+        {true, 1366, 768, {1344, 756, 11, 6}},
+        {true, 1280, 1024, {1280, 720, 0, 152}},
+        {true, 2560, 1080, {1920, 1080, 320, 0}},   // twice as wide as high: height-limited
+        {true, 1920, 1001, {1920, 1080, 0, -39}},   // width-limited, overhangs: -39.5 truncated toward zero
+        {true, 60, 20, {0, 0, 30, 10}},             // narrower than the canvas: nothing visible
+        {true, 200, 30, {0, 0, 100, 15}},           // height-limited and lower than the canvas
+        {true, 0, 0, {0, 0, 0, 0}},                 // no display
+        {false, 1920, 1080, {0, 0, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        settings.fullscreen = c.fullscreen;
+        screen_width = c.screen_w;
+        screen_height = c.screen_h;
+        video_compute_layout();
+        const DisplayLayout &l = display_layout;
+        EXPECT_EQ(std::vector<int>({l.scaled_width, l.scaled_height, l.offset_x, l.offset_y}),
+                  std::vector<int>(c.expected, c.expected + 4)) << c.screen_w << "x" << c.screen_h;
+    }
+}
+
+// The window is 640 x 360 with its title, one canvas pixel covering ten by
+// ten window pixels. On the offscreen driver's 1024 x 768 screen the canvas
+// is enlarged 16 times to 1024 x 576 at (0, 96), and the border shows the
+// draw colour. Back in a window, it is 640 x 360 and centred, whatever it
+// was before.
+TEST(Video, EnlargesTheCanvasInAWindowAndCentredInFullscreen) {
     settings.fullscreen = false;
     ASSERT_EQ(video_init(), 1);
+    EXPECT_STREQ(SDL_GetWindowTitle(window), "NUMBRAL (Teaser) - a 64x36 game by quob and Hazelquirk");
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_TRUE(w == 640 && h == 360) << w << "x" << h;
+    present_points({{{3, 2}, RED}}, BLUE);
+    expect_pixels({{30, 20, RED}, {39, 29, RED}, {40, 25, BLACK}, {35, 19, BLACK}});
+
     SDL_DisplayMode desktop;
     ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
-    ASSERT_EQ(desktop.w, 1024);
-    ASSERT_EQ(desktop.h, 768);
+    ASSERT_TRUE(desktop.w == 1024 && desktop.h == 768);
     screen_width = desktop.w;
     screen_height = desktop.h;
     SDL_SetWindowSize(window, 100, 100);
     SDL_SetWindowPosition(window, 3, 7);
-
     video_toggle_fullscreen();
     EXPECT_TRUE(settings.fullscreen);
-    int w = 0, h = 0;
     SDL_GetWindowSize(window, &w, &h);
-    EXPECT_EQ(w, 1024);
-    EXPECT_EQ(h, 768);
-    SDL_SetRenderTarget(renderer, canvas);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
-    SDL_SetRenderDrawColor(renderer, 255, 0, 0, 255);
-    SDL_RenderDrawPoint(renderer, 0, 0);
-    SDL_SetRenderDrawColor(renderer, 0, 255, 0, 255);
-    SDL_RenderDrawPoint(renderer, 63, 35);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 255, 255);
-    video_present();
-    const uint32_t RED = 0xFF0000FF, GREEN = 0x00FF00FF, BLUE = 0x0000FFFF, BLACK = 0x000000FF;
-    struct Probe { int x, y; uint32_t colour; };
-    const Probe probes[] = {
-        {0, 95, BLUE}, {0, 96, RED}, {15, 111, RED}, {16, 111, BLACK}, {15, 112, BLACK},
-        {1007, 671, BLACK}, {1008, 656, GREEN}, {1023, 671, GREEN}, {1023, 672, BLUE}, {512, 767, BLUE},
-    };
-    for (const Probe &p : probes) EXPECT_EQ(window_pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+    EXPECT_TRUE(w == 1024 && h == 768) << w << "x" << h;
+    present_points({{{0, 0}, RED}, {{63, 35}, GREEN}}, BLUE);
+    expect_pixels({{0, 95, BLUE}, {0, 96, RED}, {15, 111, RED}, {16, 111, BLACK}, {15, 112, BLACK},
+                   {1007, 671, BLACK}, {1008, 656, GREEN}, {1023, 671, GREEN}, {1023, 672, BLUE}, {512, 767, BLUE}});
 
     video_toggle_fullscreen();
     EXPECT_FALSE(settings.fullscreen);
-    SDL_GetWindowSize(window, &w, &h);
-    EXPECT_EQ(w, 640);
-    EXPECT_EQ(h, 360);
     int x = 0, y = 0;
+    SDL_GetWindowSize(window, &w, &h);
     SDL_GetWindowPosition(window, &x, &y);
-    EXPECT_EQ(x, (1024 - 640) / 2);
-    EXPECT_EQ(y, (768 - 360) / 2);
+    EXPECT_EQ(std::vector<int>({w, h, x, y}), std::vector<int>({640, 360, (1024 - 640) / 2, (768 - 360) / 2}));
     SDL_Quit();
 }
 
