@@ -37,9 +37,11 @@ const char RECORD_RUN[] = "echo \"$(basename \"$0\") $(pwd -P)\" >> \"$LOG\"\n";
 TEST(BenchScript, RunsEveryBenchmarkInsideTheBuildFolderAndFailsOnAnyFault) {
     struct Case {
         std::vector<std::pair<const char *, std::string>> programs;  // body "" makes a file that cannot run
-        const char *folder, *cwd, *outcome;  // outcome: on standard output when it passes, else on standard error
+        const char *folder, *cwd;
+        const char *outcome;  // on standard output when the script passes, else on standard error
     };
-    const std::pair<const char *, std::string> png = {"png_bench", RECORD_RUN}, audio = {"audio_bench", RECORD_RUN};
+    const std::pair<const char *, std::string> png = {"png_bench", RECORD_RUN};
+    const std::pair<const char *, std::string> audio = {"audio_bench", RECORD_RUN};
     const Case cases[] = {
         {{png, audio, {"notes.txt", RECORD_RUN}}, "build", "repo", "ran 2 benchmark programs"},
         {{png, audio}, "/build", "/", "ran 2 benchmark programs"},
@@ -59,7 +61,8 @@ TEST(BenchScript, RunsEveryBenchmarkInsideTheBuildFolderAndFailsOnAnyFault) {
             run_script("bench.sh", {folder}, std::string(c.cwd) == "/" ? "/" : repo.path, {"LOG=" + log});
         const bool passes = std::string(c.outcome).starts_with("ran");
         EXPECT_EQ(result.exit_status == 0, passes) << result.err;
-        EXPECT_NE((passes ? result.out : result.err).find(c.outcome), std::string::npos) << result.out << result.err;
+        EXPECT_NE((passes ? result.out : result.err).find(c.outcome), std::string::npos)
+            << result.out << result.err;
         const std::string build = std::filesystem::canonical(repo.path).string() + "/build";
         EXPECT_EQ(read_file(log), passes ? "audio_bench " + build + "\npng_bench " + build + "\n" : "");
     }

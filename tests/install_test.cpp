@@ -32,7 +32,9 @@ std::string mounted_archives() {
     char **paths = PHYSFS_getSearchPath();
     for (char **p = paths; *p; ++p) {
         const std::string path = *p;
-        order += path.starts_with("./") ? "cwd " : path.find("/share/") != std::string::npos ? "installed " : "beside ";
+        order += path.starts_with("./")                      ? "cwd "
+                 : path.find("/share/") != std::string::npos ? "installed "
+                                                             : "beside ";
     }
     PHYSFS_freeList(paths);
     return order;
@@ -158,7 +160,8 @@ TEST(Install, ControllerMappingsComeFromBesideTheArchiveAndTheSaveFolder) {
 TEST(Install, TheGameFindsItsArchiveFromAnyFolder) {
     auto bank_archive = [](const std::string &path, int missing_from) {
         std::vector<ArchiveEntry> entries;
-        for (int i = 0; i < missing_from; ++i) entries.push_back({audio_bank_path(i), std::vector<uint8_t>(16, 0x42)});
+        for (int i = 0; i < missing_from; ++i)
+            entries.push_back({audio_bank_path(i), std::vector<uint8_t>(16, 0x42)});
         fs::create_directories(fs::path(path).parent_path());
         std::string error;
         ASSERT_TRUE(dataio_write_zip(path, entries, &error)) << error;
@@ -175,11 +178,11 @@ TEST(Install, TheGameFindsItsArchiveFromAnyFolder) {
         if (!through_link) bank_archive(bin + "/data.quob", AUDIO_BANK_SIZE - 2);
         const int reported = through_link ? AUDIO_BANK_SIZE - 1 : AUDIO_BANK_SIZE - 2;
 
-        const ProcessResult result =
-            run_process(program, through_link ? std::vector<std::string>{"--nosound"} : std::vector<std::string>{},
-                        {"USERPROFILE=" + root.file("profile"), "SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",
-                         "SDL_RENDER_DRIVER=software"},
-                        root.file("cwd"), 30);
+        const std::vector<std::string> arguments = {through_link ? "--nosound" : "--joystick"};
+        const ProcessResult result = run_process(program, arguments,
+                                                 {"USERPROFILE=" + root.file("profile"), "SDL_VIDEODRIVER=offscreen",
+                                                  "SDL_AUDIODRIVER=dummy", "SDL_RENDER_DRIVER=software"},
+                                                 root.file("cwd"), 30);
         EXPECT_EQ(result.exit_status, 1) << result.err;
         EXPECT_EQ(result.out,
                   std::string("audio_LoadSound > filename doesn't exist: ") + audio_bank_path(reported) + "\n");

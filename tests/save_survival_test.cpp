@@ -77,10 +77,10 @@ TEST(SaveSurvival, AKillAtAnyMomentLeavesTheOldOrTheNewFile) {
     use_save_path(dir.file("numbral.save"));
     const std::string old_text = formatted(OLD_VALUES), new_text = formatted(NEW_VALUES);
 
-    const auto start = std::chrono::steady_clock::now();
+    using std::chrono::steady_clock;
+    const auto start = steady_clock::now();
     for (int i = 0; i < 20; ++i) settings_save();
-    const int64_t save_us =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count() / 20;
+    const int64_t save_us = std::chrono::duration_cast<std::chrono::microseconds>(steady_clock::now() - start).count() / 20;
     const int64_t window_us = 2 * save_us + 200;
 
     std::mt19937 random_moments(12345);

@@ -70,7 +70,8 @@ TEST(Startup, CreatesEachMissingFolderLevelAndBothFilesAndKeepsExistingBytes) {
 
 TEST(Startup, WithoutUserProfileTheSavesFollowTheDataHomeConvention) {
     TempDir home, data_home;
-    ProcessResult result = run_game({"--help"}, {"HOME=" + home.path, "XDG_DATA_HOME=relative/ignored"}, home.path);
+    ProcessResult result =
+        run_game({"--help"}, {"HOME=" + home.path, "XDG_DATA_HOME=relative/ignored"}, home.path);
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_TRUE(path_exists(home.path + "/.local/share/NUMBRAL/numbral.save"));
     EXPECT_FALSE(path_exists(home.path + "/relative/ignored/NUMBRAL/numbral.save"));

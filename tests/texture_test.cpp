@@ -14,7 +14,9 @@ class TextureLoader : public testing::Test {
 protected:
     static void SetUpTestSuite() { start_test_video(); }
     static void TearDownTestSuite() { stop_test_video(); }
-    void mount(const std::vector<ArchiveEntry> &entries) { mount_test_archive(folder.file("data.zip"), entries); }
+    void mount(const std::vector<ArchiveEntry> &entries) {
+        mount_test_archive(folder.file("data.zip"), entries);
+    }
     // The archive can be unmounted only when no file of it is open.
     void expect_no_open_files() {
         EXPECT_NE(PHYSFS_unmount(folder.file("data.zip").c_str()), 0) << PHYSFS_getLastErrorCode();

@@ -91,7 +91,8 @@ TEST(Video, EnlargesTheCanvasInAWindowAndCentredInFullscreen) {
     EXPECT_TRUE(w == 1024 && h == 768) << w << "x" << h;
     present_points({{{0, 0}, RED}, {{63, 35}, GREEN}}, BLUE);
     expect_pixels({{0, 95, BLUE}, {0, 96, RED}, {15, 111, RED}, {16, 111, BLACK}, {15, 112, BLACK},
-                   {1007, 671, BLACK}, {1008, 656, GREEN}, {1023, 671, GREEN}, {1023, 672, BLUE}, {512, 767, BLUE}});
+                   {1007, 671, BLACK}, {1008, 656, GREEN}, {1023, 671, GREEN}, {1023, 672, BLUE},
+                   {512, 767, BLUE}});
 
     video_toggle_fullscreen();
     EXPECT_FALSE(settings.fullscreen);
