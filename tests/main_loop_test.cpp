@@ -19,14 +19,6 @@ uint32_t now_ms = 0;
 uint32_t cost_per_tick_read = 0;  // time that passes each time the clock is read
 std::vector<uint32_t> delays;
 
-uint32_t fake_ticks() {
-    const uint32_t now = now_ms;
-    now_ms += cost_per_tick_read;
-    return now;
-}
-
-void record_delay(uint32_t ms) { delays.push_back(ms); }
-
 void push_window_close() { push_test_event(SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE); }
 
 class MainLoopTest : public testing::Test {
@@ -39,7 +31,8 @@ protected:
     }
     static void TearDownTestSuite() { SDL_Quit(); }
     void SetUp() override {
-        frame_clock = {fake_ticks, record_delay};
+        frame_clock = {[] { return (now_ms += cost_per_tick_read) - cost_per_tick_read; },
+                       [](uint32_t ms) { delays.push_back(ms); }};
         now_ms = 1000;
         cost_per_tick_read = 0;
         delays.clear();
@@ -127,19 +120,16 @@ TEST_F(MainLoopTest, LoopStartLoadsTheSpriteSheetsAfterReadingTheClock) {
     unmount_test_archives();
 }
 
-uint32_t closing_ticks() {
-    static uint32_t reads = 0;
-    if (++reads == 20) push_window_close();
-    return reads * 8;
-}
-
-void skip_delay(uint32_t) {}
-
 // Starts the program as the platform entry does; never returns normally.
 void start_game_in(const std::string &profile) {
     setenv("USERPROFILE", profile.c_str(), 1);
     if (chdir(profile.c_str()) != 0) std::exit(3);
-    frame_clock = {closing_ticks, skip_delay};
+    frame_clock = {[] {  // the window closes at the 20th reading of the clock
+                       static uint32_t reads = 0;
+                       if (++reads == 20) push_window_close();
+                       return reads * 8;
+                   },
+                   [](uint32_t) {}};
     char name[] = "numbral", unknown[] = "--Help";  // ignored
     char *argv[] = {name, unknown, nullptr};
     app_main(2, argv);
