@@ -140,7 +140,7 @@ TEST_F(WorldDraw, TheBossAboveThePlayerTheForegroundAboveTheBossThenDarknessThen
 
 TEST_F(WorldDraw, TheDarknessHasFourLooksAndTwoStrengths) {
     // Column 0 of the plain picture red, of the flickering one green.
-    SheetSwap swap(&effects_texture, picture(140, 235, CLEAR, {{35, RED}, {135, GREEN}}));
+    SheetSwap swap(&darkness_texture, picture(140, 235, CLEAR, {{35, RED}, {135, GREEN}}));
     // The picture's marked column lands at 30 plain, at 169 mirrored.
     struct Case {
         int flicker;
@@ -161,7 +161,7 @@ TEST_F(WorldDraw, TheDarknessHasFourLooksAndTwoStrengths) {
     }
     Uint8 alpha = 0;
     SDL_GetTextureAlphaMod(effects_texture, &alpha);
-    EXPECT_EQ(alpha, 255);  // the sheet's alpha goes back for the effects
+    EXPECT_EQ(alpha, 255);  // the effects keep their own alpha
 }
 
 TEST_F(WorldDraw, TheBossRisesFrom127To92AndStaysAndIsGoneWhenTheSequenceIsNotRunning) {
@@ -339,7 +339,7 @@ TEST_F(WorldDraw, ThePlayersPixelsShowStateAimShotsHurtLandingsAndTheStompWindUp
 
 TEST_F(WorldDraw, WithoutSpriteSheetsOnlyLayersPixelsTextAndFillsAreDrawn) {
     SheetSwap sheets[] = {{&ui_texture, nullptr},       {&enemies_texture, nullptr},
-                          {&effects_texture, nullptr},  {&pickups_texture, nullptr},
+                          {&effects_texture, nullptr},  {&darkness_texture, nullptr}, {&pickups_texture, nullptr},
                           {&projectiles_texture, nullptr}, {&doodads_texture, nullptr},
                           {&boss_texture, nullptr}};
     SDL_Texture *target = level_target(200, 200);

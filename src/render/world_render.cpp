@@ -113,16 +113,15 @@ static void draw_boss() {
 // or mirrored, light in ordinary levels and deep in dark ones.
 static void draw_darkness() {
     SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
-    SDL_SetTextureAlphaMod(effects_texture, level_state.flashlight ? 220 : 90);
+    SDL_SetTextureAlphaMod(darkness_texture, level_state.flashlight ? 220 : 90);
     const int32_t flicker = level_state.flicker;
     const SheetSlot &look = flicker == 2 || flicker == 3 ? EFFECT_DARKNESS_FLICKER : EFFECT_DARKNESS;
     const SDL_Rect source = {look.x, look.y, look.width, look.height};
     const SDL_Rect destination = {num_round(player.x - look.width / 2), num_round(player.y - look.height / 2),
                                   look.width, look.height};
     const bool mirrored = flicker == 0 || flicker == 2;
-    if (mirrored) render_copy_mirrored(effects_texture, source, destination);
-    else SDL_RenderCopy(renderer, effects_texture, &source, &destination);
-    SDL_SetTextureAlphaMod(effects_texture, 255);
+    if (mirrored) render_copy_mirrored(darkness_texture, source, destination);
+    else SDL_RenderCopy(renderer, darkness_texture, &source, &destination);
 }
 
 static void draw_pickups() {

@@ -5,6 +5,7 @@
 SDL_Texture *ui_texture = nullptr;
 SDL_Texture *enemies_texture = nullptr;
 SDL_Texture *effects_texture = nullptr;
+SDL_Texture *darkness_texture = nullptr;
 SDL_Texture *pickups_texture = nullptr;
 SDL_Texture *projectiles_texture = nullptr;
 SDL_Texture *doodads_texture = nullptr;
@@ -14,6 +15,7 @@ void sprite_sheets_load() {
     ui_texture = quob_load_png_as_SDLtexture("img/ui.png");
     enemies_texture = quob_load_png_as_SDLtexture("img/enemies.png");
     effects_texture = quob_load_png_as_SDLtexture("img/effects.png");
+    darkness_texture = effects_texture ? quob_load_png_as_SDLtexture("img/effects.png") : nullptr;
     pickups_texture = quob_load_png_as_SDLtexture("img/pickups.png");
     projectiles_texture = quob_load_png_as_SDLtexture("img/projectiles.png");
     doodads_texture = quob_load_png_as_SDLtexture("img/doodads.png");

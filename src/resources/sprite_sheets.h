@@ -7,6 +7,10 @@
 extern SDL_Texture *ui_texture;
 extern SDL_Texture *enemies_texture;
 extern SDL_Texture *effects_texture;
+// The effects sheet again, for the darkness alone: its alpha stays below 255,
+// so neither copy's blending changes from frame to frame, and the software
+// renderer keeps its blit mapping instead of rebuilding it twice a frame.
+extern SDL_Texture *darkness_texture;
 extern SDL_Texture *pickups_texture;
 extern SDL_Texture *projectiles_texture;
 extern SDL_Texture *doodads_texture;
