@@ -14,6 +14,7 @@
 #include "bench_table.h"
 
 #include "app/app.h"
+#include "app/input.h"
 #include "app/main_loop.h"
 #include "app/pause_menu.h"
 #include "app/startup_times.h"
@@ -348,14 +349,7 @@ KeyState keys[] = {{SDLK_LEFT, false}, {SDLK_RIGHT, false}, {SDLK_LSHIFT, false}
 
 void set_key(KeyState &key, bool down) {
     if (key.down == down) return;
-    SDL_Event event = {};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.type = event.type;
-    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.key.windowID = window ? SDL_GetWindowID(window) : 0;
-    event.key.keysym.sym = key.code;
-    event.key.keysym.scancode = SDL_GetScancodeFromKey(key.code);
-    SDL_PushEvent(&event);
+    input_push_key(key.code, down);
     key.down = down;
 }
 

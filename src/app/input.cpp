@@ -1,5 +1,6 @@
 #include "app/input.h"
 
+#include "common/screen.h"
 #include "common/settings.h"
 #include "app/screenshot.h"
 #include "app/video.h"
@@ -89,4 +90,15 @@ void input_handle_event(const SDL_Event &event) {
 void input_poll() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) input_handle_event(event);
+}
+
+bool input_push_key(SDL_Keycode code, bool down) {
+    SDL_Event event = {};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.type = event.type;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.windowID = window ? SDL_GetWindowID(window) : 0;
+    event.key.keysym.sym = code;
+    event.key.keysym.scancode = SDL_GetScancodeFromKey(code);
+    return SDL_PushEvent(&event) == 1;
 }

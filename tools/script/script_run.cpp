@@ -3,6 +3,7 @@
 // the game's own input pump, and the fields read from the game's records.
 #include "script.h"
 
+#include "app/input.h"
 #include "app/main_loop.h"
 #include "app/pause_menu.h"
 #include "common/controls.h"
@@ -125,14 +126,7 @@ struct Runner {
     bool push_keys(uint32_t keys, bool down) {
         for (const KeyCode &key : KEY_CODES) {
             if (!(keys & key.key) || ((held & key.key) != 0) == down) continue;
-            SDL_Event event = {};
-            event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-            event.key.type = event.type;
-            event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-            event.key.windowID = window ? SDL_GetWindowID(window) : 0;
-            event.key.keysym.sym = key.code;
-            event.key.keysym.scancode = SDL_GetScancodeFromKey(key.code);
-            if (SDL_PushEvent(&event) != 1) {
+            if (!input_push_key(key.code, down)) {
                 error = std::string("cannot queue a key event: ") + SDL_GetError();
                 return false;
             }
