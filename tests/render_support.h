@@ -91,7 +91,7 @@ protected:
 
     static void TearDownTestSuite() {
         font_unload();
-        for (SDL_Texture **sheet : {&ui_texture, &enemies_texture, &effects_texture, &darkness_texture, &pickups_texture,
+        for (SDL_Texture **sheet : {&ui_texture, &enemies_texture, &enemies_blink_texture, &effects_texture, &darkness_texture, &pickups_texture,
                                     &projectiles_texture, &doodads_texture, &boss_texture}) {
             if (*sheet) SDL_DestroyTexture(*sheet);
             *sheet = nullptr;

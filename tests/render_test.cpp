@@ -223,6 +223,8 @@ TEST_F(WorldDraw, EnemiesFaceTheirWayTurnBlinkBlackEveryFiftiethOfASecondAndUnkn
     // Column 0 of each picture marked: the small one green, the large one
     // blue walking and cyan turning.
     SheetSwap swap(&enemies_texture, picture(133, 30, CLEAR, {{0, GREEN}, {6, BLUE}, {18, CYAN}}));
+    SheetSwap blink(&enemies_blink_texture, picture(133, 30, CLEAR, {{0, GREEN}, {6, BLUE}, {18, CYAN}}));
+    sprite_sheets_make_silhouette(enemies_blink_texture);
     struct Case {
         int32_t kind, state, facing;
         float hurt_timer;
@@ -338,7 +340,7 @@ TEST_F(WorldDraw, ThePlayersPixelsShowStateAimShotsHurtLandingsAndTheStompWindUp
 }
 
 TEST_F(WorldDraw, WithoutSpriteSheetsOnlyLayersPixelsTextAndFillsAreDrawn) {
-    SheetSwap sheets[] = {{&ui_texture, nullptr},       {&enemies_texture, nullptr},
+    SheetSwap sheets[] = {{&ui_texture, nullptr},       {&enemies_texture, nullptr}, {&enemies_blink_texture, nullptr},
                           {&effects_texture, nullptr},  {&darkness_texture, nullptr}, {&pickups_texture, nullptr},
                           {&projectiles_texture, nullptr}, {&doodads_texture, nullptr},
                           {&boss_texture, nullptr}};

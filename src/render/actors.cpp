@@ -110,17 +110,10 @@ void draw_enemy(const Enemy &enemy) {
     // The hit blink: a black silhouette every other 0.05 s.
     bool black = false;
     if (enemy.hurt_timer > 0.0f) black = num_round(enemy.hurt_timer * 100.0) % 10 >= 5;
-    if (black) {
-        SDL_SetTextureBlendMode(enemies_texture, SDL_BLENDMODE_MUL);
-        SDL_SetTextureColorMod(enemies_texture, 0, 0, 0);
-    } else {
-        SDL_SetTextureBlendMode(enemies_texture, SDL_BLENDMODE_BLEND);
-        SDL_SetTextureColorMod(enemies_texture, 255, 255, 255);
-    }
     const SDL_Rect source = {enemy.frame * enemy.width, row, enemy.width, enemy.height};
     const SDL_Rect destination = {x, y, enemy.width, enemy.height};
     // The sheet's pictures face left.
-    copy(enemies_texture, source, destination, enemy.facing == DIR_RIGHT);
+    copy(black ? enemies_blink_texture : enemies_texture, source, destination, enemy.facing == DIR_RIGHT);
 }
 
 // The head's colour in the landing blink, or false outside it. Exactly on a
