@@ -28,7 +28,7 @@ help:
 	@echo "             build the package, unpack and validate it, start the unpacked game,"
 	@echo "             compile the Windows layer (these tests also run in make check)"
 	@echo "make deps    install the Debian packages the build needs (nothing when present)"
-	@echo "make clean   remove build/, build-asan/, build-tsan/ and build-fuzz/"
+	@echo "make clean   remove build/, build-asan/, build-tsan/, build-fuzz/ and build-bench/"
 	@echo "Variables: JOBS (parallel build and test jobs, default: every core), FUZZ_SECONDS."
 
 # Builds only the game and its archive, then starts it in build/ on the
@@ -85,7 +85,7 @@ playthrough: deps
 	sh scripts/playthrough.sh build $(JOBS)
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-bench
 
 # The Debian package of the plain build, made with CPack (cmake/packaging.cmake).
 package: build
