@@ -392,6 +392,19 @@ TEST(HostileArchive, EachWrongMemberGivesADefinedOutcomeWithinTheMemoryBound) {
              std::free(plain);
              zip = fuzz_stored_zip(members);
          }},
+        {"a level file that is a link to a 300 MB name", "", {},
+         [&](Bytes &zip) {
+             const uint32_t inflated = 300u << 20;
+             const Bytes zeros = zero_deflate(inflated);
+             uint8_t *plain = static_cast<uint8_t *>(std::calloc(inflated, 1));
+             std::vector<FuzzMember> members;
+             for (const ArchiveEntry &entry : fixture) {
+                 if (entry.path != level) members.push_back({entry.path, entry.bytes.data(), entry.bytes.size()});
+             }
+             members.push_back({level, zeros.data(), zeros.size(), true, inflated, fuzz_crc32(plain, inflated), true});
+             std::free(plain);
+             zip = fuzz_stored_zip(members);
+         }},
         {"a level of 10,000 lines", level, text(level3 + repeated("doodad:0:20:20\n", 10000))},
         {"a single line of 1 MB", level, text("title:" + std::string(1 << 20, 'T') + "\n" + level3)},
         {"50 triggers", level, text(repeated("trigger:createdoodad:40:10:4:4:0:0:128:36\n", 50) + level3)},

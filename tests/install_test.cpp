@@ -3,6 +3,7 @@
 #include "app/install.h"
 #include "audio/audio.h"
 #include "platform/platform.h"
+#include "resources/archive.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -69,7 +70,7 @@ TEST(Install, ArchivesMountInTheirOrder) {
         {false, NONE, false, ""}, {true, NONE, true, "cwd installed "}, {false, ZIP, true, "beside "},
         {false, JUNK, true, "installed "}, {true, ZIP, true, "cwd beside "},
     };
-    ASSERT_TRUE(PHYSFS_isInit() || PHYSFS_init(nullptr));
+    ASSERT_TRUE(archive_init(nullptr));
     for (const Case &c : cases) {
         TempDir root;
         const std::string cwd = root.file("cwd"), bin = root.file("prefix/bin");
@@ -124,7 +125,7 @@ TEST(Install, ControllerMappingsComeFromBesideTheArchiveAndTheSaveFolder) {
         {"both: the save folder's wins", mapping("Beside pad"), mapping("Save pad"), 2, "Save pad"},
         {"a folder in the save folder's file's place", mapping("Beside pad"), "/", 1, "Beside pad"},
     };
-    ASSERT_TRUE(PHYSFS_isInit() || PHYSFS_init(nullptr));
+    ASSERT_TRUE(archive_init(nullptr));
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TempDir root;

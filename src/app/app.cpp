@@ -8,6 +8,7 @@
 #include "app/video.h"
 #include "audio/audio.h"
 #include "platform/platform.h"
+#include "resources/archive.h"
 
 #include <SDL.h>
 #include <physfs.h>
@@ -117,7 +118,7 @@ bool app_start(int argc, char **argv, int *exit_status) {
         exit_with_message("Cannot open log file. Be sure that this game has write rights. Now exiting.\n");
     }
 
-    if (!PHYSFS_init(argc > 0 ? argv[0] : nullptr)) return false;
+    if (!archive_init(argc > 0 ? argv[0] : nullptr)) return false;
     if (!PHYSFS_setSaneConfig("Grulp Software", "NUMBRAL", "ZIP", 0, 0)) return false;
     install_mount_archives();
     startup_time_mark(STARTUP_ARCHIVE_MOUNTED);

@@ -6,6 +6,26 @@
 
 #include <cstdlib>
 
+static void *bounded_malloc(PHYSFS_uint64 size) {
+    if (size > ARCHIVE_MAX_BOOKKEEPING_BLOCK) return nullptr;
+    return std::malloc(size ? static_cast<size_t>(size) : 1);
+}
+
+static void *bounded_realloc(void *block, PHYSFS_uint64 size) {
+    if (size > ARCHIVE_MAX_BOOKKEEPING_BLOCK) return nullptr;
+    return std::realloc(block, size ? static_cast<size_t>(size) : 1);
+}
+
+static void bounded_free(void *block) {
+    std::free(block);
+}
+
+bool archive_init(const char *argv0) {
+    if (PHYSFS_isInit()) return true;
+    static const PHYSFS_Allocator bounded = {nullptr, nullptr, bounded_malloc, bounded_realloc, bounded_free};
+    return PHYSFS_setAllocator(&bounded) && PHYSFS_init(argv0);
+}
+
 bool archive_exists(const char *path) {
     return PHYSFS_isInit() && PHYSFS_exists(path) != 0;
 }

@@ -3,6 +3,11 @@
 
 #include <cstdint>
 
+// Starts PhysFS (when it is not running yet) with an allocator that refuses
+// any single block larger than ARCHIVE_MAX_BOOKKEEPING_BLOCK. False when
+// PhysFS does not start.
+bool archive_init(const char *argv0);
+
 // True when the archive holds a file at the path.
 bool archive_exists(const char *path);
 
@@ -17,3 +22,9 @@ uint8_t *archive_read_file(const char *path, int32_t *length);
 // 1 MiB); a larger one is refused like an unreadable file, since a small
 // compressed member can stand for gigabytes.
 constexpr int64_t ARCHIVE_MAX_FILE_BYTES = int64_t{16} << 20;
+
+// PhysFS allocates only for its own bookkeeping: names, the directory, link
+// targets. A damaged archive can claim a link target or a directory of
+// gigabytes, which PhysFS would allocate (and inflate, slowly); past this
+// bound the allocation fails and PhysFS reports an ordinary error instead.
+constexpr uint64_t ARCHIVE_MAX_BOOKKEEPING_BLOCK = uint64_t{1} << 20;

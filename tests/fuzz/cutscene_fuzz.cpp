@@ -5,6 +5,7 @@
 #include "common/controls.h"
 #include "common/text.h"
 #include "level/cutscene.h"
+#include "resources/archive.h"
 
 #include <physfs.h>
 
@@ -14,7 +15,7 @@
 #include <cstring>
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    PHYSFS_init(nullptr);  // nothing mounted: every file is missing
+    archive_init(nullptr);  // nothing mounted: every file is missing
     return 0;
 }
 

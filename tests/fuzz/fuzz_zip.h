@@ -19,6 +19,8 @@ struct FuzzMember {
     bool deflated = false;
     uint32_t inflated_size = 0;
     uint32_t inflated_crc = 0;
+    // A symbolic link (made on Unix) whose target is the member's contents.
+    bool link = false;
 };
 
 inline uint32_t fuzz_crc32(const uint8_t *bytes, size_t size) {
@@ -55,7 +57,7 @@ inline std::vector<uint8_t> fuzz_stored_zip(const std::vector<FuzzMember> &membe
         for (std::vector<uint8_t> *out : {&zip, &directory}) {
             const bool central = out == &directory;
             fuzz_put32(*out, central ? 0x02014B50u : 0x04034B50u);
-            if (central) fuzz_put16(*out, 20);  // made by
+            if (central) fuzz_put16(*out, m.link ? 0x0314 : 20);  // made by (Unix for a link)
             fuzz_put16(*out, 20);               // needed
             fuzz_put16(*out, 0);                // flags
             fuzz_put16(*out, m.deflated ? 8 : 0);  // deflated or stored
@@ -70,7 +72,7 @@ inline std::vector<uint8_t> fuzz_stored_zip(const std::vector<FuzzMember> &membe
                 fuzz_put16(*out, 0);  // comment
                 fuzz_put16(*out, 0);  // disk
                 fuzz_put16(*out, 0);  // internal attributes
-                fuzz_put32(*out, 0);  // external attributes
+                fuzz_put32(*out, m.link ? 0120777u << 16 : 0);  // external attributes: the Unix mode
                 fuzz_put32(*out, offset);
             }
             out->insert(out->end(), m.path.begin(), m.path.end());

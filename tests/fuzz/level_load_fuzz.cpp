@@ -14,6 +14,7 @@
 #include "player/player.h"
 #include "render/hud.h"
 #include "render/world_render.h"
+#include "resources/archive.h"
 #include "resources/sprite_sheets.h"
 #include "resources/texture.h"
 #include "world/world_update.h"
@@ -68,7 +69,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
         members.push_back({std::string("img/") + name, picture_bytes.back().data(), picture_bytes.back().size()});
     }
     picture_zip = fuzz_stored_zip(members);
-    PHYSFS_init(nullptr);
+    archive_init(nullptr);
     if (!fuzz_mount(picture_zip.data(), picture_zip.size(), "pictures.zip")) std::abort();
     sprite_sheets_load();
 

@@ -10,6 +10,7 @@
 #include "audio/audio.h"
 #include "audio/mixer.h"
 #include "audio/ogg_guard.h"
+#include "resources/archive.h"
 
 #include "fuzz_zip.h"
 
@@ -21,7 +22,7 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    PHYSFS_init(nullptr);
+    archive_init(nullptr);
     return 0;
 }
 

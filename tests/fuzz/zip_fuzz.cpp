@@ -42,7 +42,7 @@ void walk(const std::string &folder, int depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    PHYSFS_init(nullptr);
+    archive_init(nullptr);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include "common/screen.h"
+#include "resources/archive.h"
 #include "world/world.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +61,7 @@ void unmount_test_archives() {
 
 void mount_fixture_archive() {
     if (!PHYSFS_isInit()) {
-        ASSERT_NE(PHYSFS_init(nullptr), 0);
+        ASSERT_TRUE(archive_init(nullptr));
     }
     unmount_test_archives();
     ASSERT_NE(PHYSFS_mount(NUMBRAL_FIXTURE_ARCHIVE, nullptr, 1), 0) << PHYSFS_getLastErrorCode();
@@ -102,7 +103,7 @@ void mount_test_archive(const std::string &zip_path, const std::vector<ArchiveEn
     std::string error;
     ASSERT_TRUE(dataio_write_zip(zip_path, entries, &error)) << error;
     if (!PHYSFS_isInit()) {
-        ASSERT_NE(PHYSFS_init(nullptr), 0);
+        ASSERT_TRUE(archive_init(nullptr));
     }
     unmount_test_archives();
     ASSERT_NE(PHYSFS_mount(zip_path.c_str(), nullptr, 1), 0) << PHYSFS_getLastErrorCode();
