@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 #include <physfs.h>
+#define STB_VORBIS_HEADER_ONLY
+#include <stb_vorbis.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -329,6 +331,40 @@ TEST(OggGuard, ASoundAndAllSoundsTogetherStayWithinTheirBounds) {
     EXPECT_NE(sounds[2].channel0, nullptr);
     for (LoadedSound &s : sounds) sound_free(&s);
     EXPECT_EQ(ogg_guard_budget_used(), before);
+}
+
+// A damaged audio packet decodes to samples far past full scale, where the
+// decoder's own 16-bit conversion overflows and can flip their sign.
+TEST(OggGuard, SamplesPastFullScaleClampToItWithTheirSign) {
+    const std::string file = read_file(NUMBRAL_SOURCE_DIR "/tests/fuzz/sound_seeds/decoder-fault-sample-overflow.ogg");
+    const auto *bytes = reinterpret_cast<const uint8_t *>(file.data());
+    std::vector<float> floats;
+    stb_vorbis *decoder = stb_vorbis_open_memory(bytes, static_cast<int>(file.size()), nullptr, nullptr);
+    ASSERT_NE(decoder, nullptr);
+    const int channels = stb_vorbis_get_info(decoder).channels;
+    float **out = nullptr;
+    for (int n; (n = stb_vorbis_get_frame_float(decoder, nullptr, &out)) > 0;) {
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < channels; ++c) floats.push_back(out[c][i]);
+    }
+    stb_vorbis_close(decoder);
+
+    int got_channels = 0, rate = 0;
+    short *samples = nullptr;
+    const int frames = ogg_guard_decode(bytes, static_cast<int32_t>(file.size()), &got_channels, &rate, &samples);
+    ASSERT_EQ(int64_t{frames} * got_channels, static_cast<int64_t>(floats.size()));
+    int wild_negative = 0;
+    for (size_t i = 0; i < floats.size(); ++i) {
+        if (floats[i] <= -2.0f) ++wild_negative;
+        if (floats[i] <= -1.0f) {
+            EXPECT_EQ(samples[i], -32768) << floats[i];
+        } else if (floats[i] >= 1.0f) {
+            EXPECT_EQ(samples[i], 32767) << floats[i];
+        }
+    }
+    EXPECT_GT(wild_negative, 0);
+    std::free(samples);
+    ogg_guard_release(int64_t{frames} * got_channels);
 }
 
 // ---- The game on hostile archives -----------------------------------------

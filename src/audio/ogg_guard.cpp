@@ -267,6 +267,18 @@ int64_t ogg_guard_budget_used() {
     return budget_used.load();
 }
 
+// The decoder's own 16-bit conversion adds 384 to the sample and reads the
+// float's bits; on the wild samples of a damaged stream its integer step
+// overflows. This is the same trick on the sample clamped to full scale
+// first, so a good stream decodes to the very same values.
+static short sample_to_short(float sample) {
+    if (sample != sample) return 0;  // NaN
+    const float shifted = std::clamp(sample, -1.0f, 32767.0f / 32768.0f) + 384.0f;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &shifted, sizeof bits);
+    return static_cast<short>(static_cast<int32_t>(bits) - 0x43C00000);  // 384.0f's bits
+}
+
 int ogg_guard_decode(const uint8_t *bytes, int32_t length, int *channels, int *sample_rate, short **output) {
     *output = nullptr;
     *channels = 0;
@@ -309,10 +321,13 @@ int ogg_guard_decode(const uint8_t *bytes, int32_t length, int *channels, int *s
             data = grown;
             if (!data) break;
         }
-        const int frames = stb_vorbis_get_frame_short_interleaved(decoder, channel_count, data + used,
-                                                                  static_cast<int>(capacity - used));
+        float **channels_out = nullptr;
+        const int64_t frames = std::min<int64_t>(stb_vorbis_get_frame_float(decoder, nullptr, &channels_out),
+                                                 (capacity - used) / channel_count);
         if (frames <= 0) break;
-        used += int64_t{frames} * channel_count;
+        for (int64_t i = 0; i < frames; ++i) {
+            for (int c = 0; c < channel_count; ++c) data[used++] = sample_to_short(channels_out[c][i]);
+        }
         if (used > OGG_GUARD_SOUND_SAMPLES) {
             too_long = true;
             break;
