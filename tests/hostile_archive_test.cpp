@@ -392,6 +392,22 @@ TEST(HostileArchive, EachWrongMemberGivesADefinedOutcomeWithinTheMemoryBound) {
     }
     const std::string missing_sound = "audio_LoadSound > filename doesn't exist: snd/shoot0.ogg\n";
     const std::string rear = "img/level3-rear.png", level = "data/level3.txt";
+    // The fixture with the level file replaced by 300 MB of zeros deflated
+    // into 2 MB, as a file or as a symbolic link to a name of that length.
+    const auto zeros_as_level = [&](bool link) {
+        return [&, link](Bytes &zip) {
+            const uint32_t inflated = 300u << 20;
+            const Bytes zeros = zero_deflate(inflated);
+            uint8_t *plain = static_cast<uint8_t *>(std::calloc(inflated, 1));
+            std::vector<FuzzMember> members;
+            for (const ArchiveEntry &entry : fixture) {
+                if (entry.path != level) members.push_back({entry.path, entry.bytes.data(), entry.bytes.size()});
+            }
+            members.push_back({level, zeros.data(), zeros.size(), true, inflated, fuzz_crc32(plain, inflated), link});
+            std::free(plain);
+            zip = fuzz_stored_zip(members);
+        };
+    };
     const HostileCase cases[] = {
         // The archive itself.
         {"truncated ZIP", "", {}, [](Bytes &zip) { zip.resize(zip.size() / 2); }, PLAY_LEVEL_3, 1, missing_sound},
@@ -415,32 +431,8 @@ TEST(HostileArchive, EachWrongMemberGivesADefinedOutcomeWithinTheMemoryBound) {
         // Level files.
         {"a level of 16384 x 16384 pixels", level, text(level3 + "width:16384\nheight:16384\n")},
         {"a layer said to be 2,000,000 pixels high", level, text(level3 + "RearBGheight:2000000\n")},
-        {"a level file of 300 MB of zeros in 2 MB", "", {},
-         [&](Bytes &zip) {
-             const uint32_t inflated = 300u << 20;
-             const Bytes zeros = zero_deflate(inflated);
-             uint8_t *plain = static_cast<uint8_t *>(std::calloc(inflated, 1));
-             std::vector<FuzzMember> members;
-             for (const ArchiveEntry &entry : fixture) {
-                 if (entry.path != level) members.push_back({entry.path, entry.bytes.data(), entry.bytes.size()});
-             }
-             members.push_back({level, zeros.data(), zeros.size(), true, inflated, fuzz_crc32(plain, inflated)});
-             std::free(plain);
-             zip = fuzz_stored_zip(members);
-         }},
-        {"a level file that is a link to a 300 MB name", "", {},
-         [&](Bytes &zip) {
-             const uint32_t inflated = 300u << 20;
-             const Bytes zeros = zero_deflate(inflated);
-             uint8_t *plain = static_cast<uint8_t *>(std::calloc(inflated, 1));
-             std::vector<FuzzMember> members;
-             for (const ArchiveEntry &entry : fixture) {
-                 if (entry.path != level) members.push_back({entry.path, entry.bytes.data(), entry.bytes.size()});
-             }
-             members.push_back({level, zeros.data(), zeros.size(), true, inflated, fuzz_crc32(plain, inflated), true});
-             std::free(plain);
-             zip = fuzz_stored_zip(members);
-         }},
+        {"a level file of 300 MB of zeros in 2 MB", "", {}, zeros_as_level(false)},
+        {"a level file that is a link to a 300 MB name", "", {}, zeros_as_level(true)},
         {"a level of 10,000 lines", level, text(level3 + repeated("doodad:0:20:20\n", 10000))},
         {"a single line of 1 MB", level, text("title:" + std::string(1 << 20, 'T') + "\n" + level3)},
         {"50 triggers", level, text(repeated("trigger:createdoodad:40:10:4:4:0:0:128:36\n", 50) + level3)},
