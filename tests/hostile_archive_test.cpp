@@ -102,10 +102,13 @@ Bytes comment_packet(uint32_t vendor_length, const std::string &vendor, uint32_t
     return packet;
 }
 
-// A setup header of one codebook: an ordered run of `run` entries of length
-// 1 (of `entries`), then a lookup table of type `lookup` with `values`
-// one-bit values. Vorbis fields go least significant bit first.
-Bytes setup_packet(uint32_t dimensions, uint32_t entries, uint32_t run, uint32_t lookup, uint32_t values) {
+// A setup header of one codebook: an ordered run of `run` entries (of
+// `entries`) with codewords of `code_length` bits, or with a negative
+// length every entry listed with -`code_length` bits; then a lookup table
+// of type `lookup` with `values` one-bit values. Vorbis fields go least
+// significant bit first.
+Bytes setup_packet(uint32_t dimensions, uint32_t entries, uint32_t run, uint32_t lookup, uint32_t values,
+                   int code_length = 1) {
     Bytes setup = {5, 'v', 'o', 'r', 'b', 'i', 's'};
     int used = 8;
     const auto bits = [&](uint32_t value, int count) {
@@ -118,11 +121,16 @@ Bytes setup_packet(uint32_t dimensions, uint32_t entries, uint32_t run, uint32_t
     bits(0x564342, 24);
     bits(dimensions, 16);
     bits(entries, 24);
-    bits(1, 1);  // ordered
-    bits(0, 5);  // from length 1
-    int width = 0;
-    for (uint32_t left = entries; left; left >>= 1) ++width;
-    bits(run, width);
+    if (code_length > 0) {
+        bits(1, 1);                // ordered,
+        bits(code_length - 1, 5);  // from this length
+        int width = 0;
+        for (uint32_t left = entries; left; left >>= 1) ++width;
+        bits(run, width);
+    } else {
+        bits(0, 2);  // neither ordered nor sparse: each entry's length, here -code_length
+        for (uint32_t i = 0; i < entries; ++i) bits(-code_length - 1, 5);
+    }
     bits(lookup, 4);
     if (lookup) {
         bits(0, 32), bits(0, 32), bits(0, 4 + 1);  // minimum, delta, one bit a value, no sequence
@@ -269,8 +277,10 @@ TEST(OggGuard, HeadersThatLieAboutTheirLengthsAreRefusedBeforeDecoding) {
     const std::vector<std::string> comments = {"TITLE=silence", std::string(400, 'c')};
     Bytes lying_comment = comment_packet(13, vendor, 1, {"TITLE=silence"});
     lying_comment[7 + 4 + 13 + 4] = 200;  // the comment's length, 13 before
-    const auto book = [&](uint32_t dimensions, uint32_t entries, uint32_t run, uint32_t lookup, uint32_t values) {
-        return ogg_headers(comment_packet(4, "test", 0, {}), setup_packet(dimensions, entries, run, lookup, values));
+    const auto book = [&](uint32_t dimensions, uint32_t entries, uint32_t run, uint32_t lookup, uint32_t values,
+                          int code_length = 1) {
+        return ogg_headers(comment_packet(4, "test", 0, {}),
+                           setup_packet(dimensions, entries, run, lookup, values, code_length));
     };
     Bytes three_channels = plain;
     three_channels[28 + 11] = 3;  // the channel count inside the first page
@@ -300,6 +310,11 @@ TEST(OggGuard, HeadersThatLieAboutTheirLengthsAreRefusedBeforeDecoding) {
         {"entries x dimensions past 2^17", book(3, 65536, 65536, 0, 0), false},
         {"a codebook whose entries do not all come", book(1, 16, 15, 0, 0), false},
         {"a lookup table cut short", book(2, 16, 16, 2, 8), false},  // of 32
+        // The decoder masks a codeword with (1 << length) - 1 in an int.
+        {"codewords of 30 bits", book(1, 16, 16, 0, 0, 30), true},
+        {"codewords of 31 bits", book(1, 16, 16, 0, 0, 31), false},
+        {"codewords of 30 bits, listed entry by entry", book(1, 16, 16, 0, 0, -30), true},
+        {"codewords of 31 bits, listed entry by entry", book(1, 16, 16, 0, 0, -31), false},
         {"only the first page", Bytes(plain.begin(), plain.begin() + 58), false},
     };
     for (const auto &c : cases) {

@@ -174,7 +174,9 @@ static bool codebooks_ok(PacketReader *packet) {
             uint32_t entry = 0, length = 0;
             if (!read_bits(&bits, 5, &length)) return false;
             for (++length; entry < entries; ++length) {
-                if (length > 32 || !read_bits(&bits, bit_length(entries - entry), &value)) return false;
+                if (length > OGG_GUARD_CODEWORD_BITS || !read_bits(&bits, bit_length(entries - entry), &value)) {
+                    return false;
+                }
                 if (value > entries - entry) return false;
                 entry += value;
             }
@@ -184,7 +186,7 @@ static bool codebooks_ok(PacketReader *packet) {
             for (uint32_t entry = 0; entry < entries; ++entry) {
                 uint32_t present = 1;
                 if (sparse && !read_bits(&bits, 1, &present)) return false;
-                if (present && !read_bits(&bits, 5, &value)) return false;
+                if (present && (!read_bits(&bits, 5, &value) || value + 1 > OGG_GUARD_CODEWORD_BITS)) return false;
             }
         }
         uint32_t lookup = 0;

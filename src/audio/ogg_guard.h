@@ -17,6 +17,10 @@ constexpr int64_t OGG_GUARD_BUDGET_SAMPLES = int64_t{1} << 24;
 // encoder's books stay far below (the game's sounds: 6561 and 52488).
 constexpr int64_t OGG_GUARD_CODEBOOK_ENTRIES = 65536;
 constexpr int64_t OGG_GUARD_CODEBOOK_VALUES = int64_t{1} << 17;
+// The longest codeword: the decoder builds a codeword's mask as
+// (1 << length) - 1 in an int, which overflows for 31 and 32 bits. An
+// encoder's codewords stay far shorter (the game's sounds: 22 bits).
+constexpr uint32_t OGG_GUARD_CODEWORD_BITS = 30;
 
 // The decoder works inside one block of this size, which holds all its
 // tables (the game's sounds need 180 KB): a stream that needs more is
