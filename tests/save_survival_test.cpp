@@ -111,12 +111,14 @@ TEST(SaveSurvival, AKillAtAnyMomentLeavesTheOldOrTheNewFile) {
     }
     std::printf("%d trials, save %lld us, kills within %lld us; %d mid-save, %d left the old content\n", TRIALS,
                 static_cast<long long>(save_us), static_cast<long long>(window_us), killed_mid_save, old_kept);
-    // The kills must really land inside saves, or the test proves nothing;
-    // on ext4 most of a save is the rename, which a kill cannot split, so
-    // only a few kills find the temporary file still there.
+    // The kills must really land inside saves and at varied moments, or the
+    // test proves nothing; on ext4 most of a save is the rename, which a kill
+    // cannot split, so only a few kills find the temporary file still there.
+    // How the outcomes split depends on the machine's load (8 % to 43 % old
+    // seen here), so only both outcomes are asked for.
     EXPECT_GE(killed_mid_save, TRIALS / 100);
-    EXPECT_GT(old_kept, TRIALS / 10);
-    EXPECT_LT(old_kept, TRIALS - TRIALS / 10);
+    EXPECT_GE(old_kept, TRIALS / 100);
+    EXPECT_LE(old_kept, TRIALS - TRIALS / 100);
     skipping_flushes = false;
 }
 
