@@ -2,10 +2,13 @@
 // and the horizontal lock.
 #include "player/camera.h"
 
+#include "common/numeric.h"
+
 #include "player_world.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -37,6 +40,18 @@ TEST(Camera, PutsThePlayerBackOnTheEdgeOfTheDeadZone) {
         EXPECT_FLOAT_EQ(level_state.camera_x, c.expect_x) << c.name;
         EXPECT_FLOAT_EQ(level_state.camera_y, c.expect_y) << c.name;
     }
+}
+
+// The renderer clips the view with int arithmetic, so its far edge must stay
+// an int even at the end of the largest level a file can ask for.
+TEST(Camera, TheViewStaysInsideTheLargestLevel) {
+    world_reset(INT32_MAX, INT32_MAX);
+    place_player(2147483648.0f, 2147483648.0f);
+    update_camera(FRAME_DT);
+    EXPECT_LE(int64_t{num_round(level_state.camera_x)} + 64, INT32_MAX);
+    EXPECT_LE(int64_t{num_round(level_state.camera_y)} + 36, INT32_MAX);
+    EXPECT_GE(level_state.camera_x, INT32_MAX - 64 - 128);  // at the end, within a float's step
+    EXPECT_GE(level_state.camera_y, INT32_MAX - 36 - 128);
 }
 
 TEST(Camera, ALockedGlideOf110PixelsTakesTwoSecondsWithoutOvershoot) {

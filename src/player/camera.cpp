@@ -4,6 +4,9 @@
 #include "player/player.h"
 #include "world/world.h"
 
+#include <algorithm>
+#include <cmath>
+
 static constexpr float GLIDE_SPEED = 55.0f;
 static constexpr float DEAD_ZONE_LOW = 0.4f;
 static constexpr float DEAD_ZONE_HIGH = 0.6f;
@@ -24,6 +27,15 @@ static void glide(float &camera, float target, float dt) {
     }
 }
 
+// The camera's last position on an axis, as a float that does not pass it:
+// far from the origin the nearest float can lie beyond, and a view whose far
+// edge passes the largest int would wrap in the renderer's clipping.
+static float last_position(int32_t view, int32_t level) {
+    const int64_t last = int64_t{level} - view;
+    const float camera = static_cast<float>(last);
+    return static_cast<int64_t>(camera) > last ? std::nextafter(camera, 0.0f) : camera;
+}
+
 // Puts the player's coordinate p back on the nearer edge of the dead zone,
 // keeping the view inside the level. A level no larger than the view never
 // scrolls on that axis.
@@ -33,10 +45,9 @@ static void follow(float &camera, int32_t p, int32_t view, int32_t level) {
     const float high = DEAD_ZONE_HIGH * static_cast<float>(view);
     const float low = DEAD_ZONE_LOW * static_cast<float>(view);
     if (position > camera + high) {
-        camera = position - high;
-        if (camera + static_cast<float>(view) > static_cast<float>(level)) {
-            camera = static_cast<float>(int64_t{level} - view);
-        }
+        // Compared with the last position itself: far out, camera + view
+        // rounds back to camera and would never pass the level's end.
+        camera = std::min(position - high, last_position(view, level));
     } else if (camera + low > position) {
         camera = position - low;
         if (camera < 0.0f) camera = 0.0f;
