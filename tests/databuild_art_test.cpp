@@ -98,10 +98,7 @@ TEST(ArtErrors, EachMistakeIsNamedOnItsLine) {
         {"palette test\nsize 4 4\nat 2 2\nrrr\n", "level5", "test.art:3: the grid lies outside the sheet (4 x 4)"},
         {"at 0 0\nr\n", "level5", "test.art:1: give the picture a size first"},
         {"size 4 4\nput star 0 0\n", "level5", "test.art:2: there is no stamp \"star\" above this line"},
-        {"size 4 4\nsize 4 4\n", "level5", "test.art:2: the size is given once"},
         {"size 4 4\nfil r 0 0 1 1\n", "level5", "directly); did you mean \"fill\"?"},
-        {"palette test\nsprite jump_puf\n", "effects", "land_puff, dash_start, stomp_impact, muzzle_flash, burst, darkness, "
-                                                       "darkness_flicker); did you mean \"jump_puff\"?"},
         {"size 4 4\ntext \"Hi\" 0 0\n", "level5", "test.art:2: text needs the tiny font"},
         {"size 4 4\nimport ../outside.png 0 0\n", "level5", "test.art:2: an imported picture lies beside the art file or below it"},
     };

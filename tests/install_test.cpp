@@ -115,13 +115,11 @@ TEST(Install, ControllerMappingsComeFromBesideTheArchiveAndTheSaveFolder) {
 
     struct Case {
         const char *name;
-        std::string beside;  // the file beside the archive, "" for none
-        std::string save;    // the file in the save folder; "/" makes a folder of that name
+        std::string beside, save;  // the files beside the archive and in the save folder; "/" makes a folder
         int loaded;
-        const char *mapped;  // the controller's name, "" when it is no controller
+        const char *mapped;  // the controller's name
     };
     const Case cases[] = {
-        {"no file", "", "", 0, ""},
         {"both: the save folder's wins", mapping("Beside pad"), mapping("Save pad"), 2, "Save pad"},
         {"a folder in the save folder's file's place", mapping("Beside pad"), "/", 1, "Beside pad"},
     };
@@ -132,15 +130,13 @@ TEST(Install, ControllerMappingsComeFromBesideTheArchiveAndTheSaveFolder) {
         const std::string bin = root.file("bin"), save = root.file("save");
         fs::create_directories(save);
         write_archive(bin + "/data.quob");
-        if (!c.beside.empty()) write_file(bin + "/gamecontrollerdb.txt", c.beside);
+        write_file(bin + "/gamecontrollerdb.txt", c.beside);
         if (c.save == "/") fs::create_directories(save + "/gamecontrollerdb.txt");
-        else if (!c.save.empty()) write_file(save + "/gamecontrollerdb.txt", c.save);
+        else write_file(save + "/gamecontrollerdb.txt", c.save);
 
         unmount_test_archives();
-        {
-            WorkingFolder inside(root.path);  // no ./data.quob here
-            ASSERT_EQ(install_mount_archives_from(bin.c_str()), 1);
-        }
+        WorkingFolder inside(root.path);  // no ./data.quob here
+        ASSERT_EQ(install_mount_archives_from(bin.c_str()), 1);
         // As at start-up: the mappings are known before SDL starts.
         EXPECT_EQ(install_add_controller_mappings(save.c_str()), c.loaded);
         ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();

@@ -221,11 +221,6 @@ TEST(PngInflate, StreamRules) {
         {"final block before every scanline byte", 10,
          [&](BitWriter &w) { compressed_block(w, false, literals({0, 1, 2, 3, 4, 5, 6, 7, 8}), true); }},
         {"no final block", 10, [&](BitWriter &w) { compressed_block(w, false, literals(ten), false); }},
-        {"stream cut inside a block", 10,
-         [&](BitWriter &w) {
-             compressed_block(w, false, literals(ten), true);
-             w.bytes.resize(w.bytes.size() - 3);
-         }},
         {"end-of-block code cut off", 10,
          [&](BitWriter &w) {
              compressed_block(w, false, literals(ten), true);

@@ -164,8 +164,7 @@ TEST(CommandLine, OptionsSetTheirFieldsOverTheStoredSettings) {
     const std::string save = save_folder(profile.path) + "/numbral.save";
     fs::create_directories(save_folder(profile.path));
     for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.arguments.size() << " arguments, first "
-                                        << (c.arguments.empty() ? "" : c.arguments[0]));
+        SCOPED_TRACE(&c - cases);
         write_file(save, std::string("volume:0.3\nfullscreen:") + (c.stored_fullscreen ? "1" : "0") + "\n");
         std::vector<std::string> strings = {"numbral"};
         strings.insert(strings.end(), c.arguments.begin(), c.arguments.end());
