@@ -326,7 +326,6 @@ TEST(OggGuard, ASoundAndAllSoundsTogetherStayWithinTheirBounds) {
     const int64_t before = ogg_guard_budget_used();
     // An hour of silence is cut off at the limit for one sound and refused.
     const Bytes hour = long_silence(3600, 2);
-    EXPECT_LT(hour.size(), 4u << 20);
     LoadedSound sound = {};
     sound_load_ogg_memory(hour.data(), static_cast<int32_t>(hour.size()), &sound);
     EXPECT_EQ(sound.channel0, nullptr);
@@ -337,7 +336,6 @@ TEST(OggGuard, ASoundAndAllSoundsTogetherStayWithinTheirBounds) {
     const Bytes long_one = long_silence(80, 2);
     LoadedSound sounds[3] = {};
     for (LoadedSound &s : sounds) sound_load_ogg_memory(long_one.data(), static_cast<int32_t>(long_one.size()), &s);
-    EXPECT_NEAR(sounds[0].sample_count, 80 * 44000, 0.3e6);
     EXPECT_NE(sounds[1].channel0, nullptr);
     EXPECT_EQ(sounds[2].channel0, nullptr);
     EXPECT_EQ(ogg_guard_budget_used() - before, int64_t{4} * sounds[0].sample_count);

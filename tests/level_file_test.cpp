@@ -132,9 +132,10 @@ TEST(LevelFile, RecordLines) {
         {"doodad:5:1e39:-1e39", "doodad 5 at 0,0 home 0,0 size 33x12 box 0,4 33x8 frames 1"},
         {"doodad:-1:4:8:30:2", "doodad -1 at 4,8 home 4,8 size 30x2 box 0,0 30x2 frames 1"},
         {"doodad:-1:4:8:30", ""},
-        // Only types 0..9 can be lifts, with the exact word and both numbers.
+        // Only types 0..9 can be lifts, with both numbers.
         {"doodad:0:110:26:elevator:110:12",
          "doodad 0 at 110,26 home 110,26 size 6x2 box 0,0 6x2 frames 1 lift to 110,12"},
+        {"doodad:-1:4:8:elevator:3:4", "doodad -1 at 4,8 home 4,8 size 0x3 box 0,0 0x3 frames 1"},
         {"doodad:8:1:2:elevator:3", "doodad 8 at 1,2 home 1,2 size 12x12 box 0,1 12x11 frames 1"},
         // Types outside -1..9 are inert: neither drawn nor solid.
         {"doodad:12:1:2:elevator:3:4", "doodad 12 at 1,2 home 1,2 size 0x0 box 0,0 0x0 frames 0"},
