@@ -121,18 +121,14 @@ TEST_F(Cutscenes, AFrameAdvancesWhenTheTimerPassesItsDurationAndTheLastEndsIt) {
     cutscene_update(0.03f);
     EXPECT_FALSE(cutscene_active);
 
-    // However long a game frame is, it advances one cutscene frame.
-    cutscene_start(7);
-    cutscene_update(0.5f);
-    cutscene_update(0.5f);
-    EXPECT_EQ(cutscene_playback.frame_index, 2);
-    // A timer exactly at the duration has not passed it.
+    // A timer exactly at the duration has not passed it; however long a
+    // game frame is, it advances one cutscene frame.
     mount_description(7, "frames:24\nfps:4\n");
     cutscene_start(7);
-    cutscene_update(0.25f);
-    EXPECT_EQ(cutscene_playback.frame_index, 0);
-    cutscene_update(0.25f);
-    EXPECT_EQ(cutscene_playback.frame_index, 1);
+    for (const auto &[dt, frame] : {std::pair{0.25f, 0}, {0.25f, 1}, {5.0f, 2}}) {
+        cutscene_update(dt);
+        EXPECT_EQ(cutscene_playback.frame_index, frame);
+    }
 }
 
 // The bar is 1 + the whole part of hold / 1.05 s x 64 pixels.
@@ -160,7 +156,7 @@ TEST_F(Cutscenes, EachFrameIsCutFromItsPlaceInTheStrip) {
     mount({{"data/cutscene7.txt", text_bytes("frames:64\n")}, {"img/cutscene7.png", coded_strip(2)}});
     cutscene_start(7);
     ASSERT_NE(cutscene_playback.texture, nullptr);
-    for (int frame : {0, 1, 31, 32, 33, 63}) {  // frame 33 lies in the second row at (64, 36)
+    for (int frame : {0, 31, 33, 63}) {  // frame 33 lies in the second row at (64, 36)
         cutscene_playback.frame_index = frame;
         const Pixels pixels = draw_canvas();
         int wrong = 0;
@@ -173,7 +169,7 @@ TEST_F(Cutscenes, EachFrameIsCutFromItsPlaceInTheStrip) {
         EXPECT_EQ(wrong, 0) << frame;
     }
     // A frame past the picture draws nothing, however far past.
-    for (int frame : {64, 5000, INT32_MAX}) {
+    for (int frame : {64, INT32_MAX}) {
         cutscene_playback.frame_index = frame;
         EXPECT_TRUE(all_black(draw_canvas())) << frame;
     }
@@ -188,15 +184,10 @@ TEST_F(Cutscenes, DescriptionLines) {
     } cases[] = {
         {"frames:24\r\nfps:6\n", "24 frames every 0.166667"},
         {"frames:x\nfps:0", "0 frames every inf"},
-        {"fps:-4", "99 frames every -0.25"},  // the count is kept
+        {"fps:-4\nsound_overlay:no", "99 frames every -0.25 overlaid"},  // the count is kept
         // Keys and words are matched exactly; short lines are ignored.
-        {"Frames:5\nFPS:1\nspeed:3\nframes\nfps", "99 frames every 0.0833333"},
-        {"sound_overlay:no", "99 frames every 0.0833333 overlaid"},
+        {"Frames:5\nFPS:1\nframes\ntarget:Quit\ntarget:level\ntarget", "99 frames every 0.0833333"},
         {"target:level:4:1", "99 frames every 0.0833333 then level 4 1"},
-        {"target:cutscene:3", "99 frames every 0.0833333 then cutscene 3"},
-        {"target:quit:now", "99 frames every 0.0833333 then quit 0"},
-        {"target:level:4\ntarget:level\ntarget:cutscene\ntarget", "99 frames every 0.0833333"},
-        {"target:Quit\ntarget:end:1\nSound_overlay", "99 frames every 0.0833333"},
         // The later target wins; an ignored line takes nothing away.
         {"target:quit\ntarget:cutscene:3", "99 frames every 0.0833333 then cutscene 3"},
         {"target:quit\ntarget:level:4", "99 frames every 0.0833333 then quit 0"},
@@ -219,13 +210,15 @@ TEST_F(Cutscenes, DescriptionLines) {
 }
 
 TEST_F(Cutscenes, CountsOfZeroOrBelowEndAtTheFirstAdvanceAndNoRateNeverAdvances) {
-    // Cutscene 8 has no description: it plays as an empty one, which keeps
-    // the count of 0 that a program starts with.
-    const std::pair<int, const char *> cases[] = {{7, "frames:0"}, {7, "frames:-5"}, {8, ""}};
+    // Cutscene 8 has neither description nor strip: it plays as an empty
+    // one, which keeps the count of 0 that a program starts with, on a
+    // black canvas.
+    const std::pair<int, const char *> cases[] = {{7, "frames:-5"}, {8, ""}};
     for (const auto &[number, text] : cases) {
         mount_description(7, text);
         cutscene_playback.frame_count = 0;
         cutscene_start(number);
+        EXPECT_TRUE(all_black(draw_canvas()));
         cutscene_update(0.05f);
         EXPECT_TRUE(cutscene_active) << text;
         cutscene_update(0.05f);
@@ -236,17 +229,6 @@ TEST_F(Cutscenes, CountsOfZeroOrBelowEndAtTheFirstAdvanceAndNoRateNeverAdvances)
     for (int step = 0; step < 10000; ++step) cutscene_update(0.099f);
     EXPECT_TRUE(cutscene_active);
     EXPECT_EQ(cutscene_playback.frame_index, 0);
-}
-
-TEST_F(Cutscenes, AStripThatIsNoPictureLeavesTheCanvasBlack) {
-    mount({{"img/cutscene7.png", text_bytes("not a picture")},
-           {"data/cutscene7.txt", text_bytes("frames:3\ntarget:quit")}});
-    cutscene_start(7);
-    EXPECT_EQ(cutscene_playback.texture, nullptr);
-    EXPECT_TRUE(all_black(draw_canvas()));
-    for (int step = 0; step < 3; ++step) cutscene_update(0.09f);
-    EXPECT_FALSE(cutscene_active);
-    EXPECT_TRUE(quit_requested);
 }
 
 TEST_F(Cutscenes, AStartOverAPlayingCutsceneReleasesItsStrip) {
@@ -263,9 +245,8 @@ TEST_F(Cutscenes, AStartOverAPlayingCutsceneReleasesItsStrip) {
 
 TEST_F(Cutscenes, MusicByNumberReplacesUnlessOverlaid) {
     const std::tuple<int, const char *, MusicId> cases[] = {
-        {1, "frames:1", MUSIC_CUTSCENE1}, {2, "frames:1", MUSIC_CUTSCENE2}, {5, "frames:1", MUSIC_CUTSCENE5},
-        {3, "frames:1", MUSIC_LEVEL1},  // no track: the music stays
-        {1, "sound_overlay", MUSIC_LEVEL1}, {5, "frames:1\nsound_overlay", MUSIC_LEVEL1}};
+        {5, "frames:1", MUSIC_CUTSCENE5}, {3, "frames:1", MUSIC_LEVEL1},  // no track: the music stays
+        {5, "frames:1\nsound_overlay", MUSIC_LEVEL1}};
     for (const auto &[number, text, music] : cases) {
         mount_description(number, text);
         current_music = MUSIC_LEVEL1;

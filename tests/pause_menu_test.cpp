@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 
 namespace {
 
@@ -54,8 +55,7 @@ TEST_F(PauseMenu, DrawsTheCursorAndTheVolumeHeldWithinZeroToOneLeavingTheStoredV
         float volume;
         int bar;            // purple pixels from x 20
         int label_columns;  // white columns of the label in row 13: two digits 8, "100" 10
-    } const cases[] = {{0.05f, 2, 8}, {1.0f, 42, 10}, {0.0f, 0, 8},  {5.0f, 42, 10},
-                       {INF, 42, 10}, {-1.0f, 0, 8}, {std::nanf(""), 0, 8}};
+    } const cases[] = {{0.05f, 2, 8}, {1.0f, 42, 10}, {5.0f, 42, 10}, {-1.0f, 0, 8}, {std::nanf(""), 0, 8}};
     for (const Case &c : cases) {
         settings.volume = c.volume;
         menu_cursor = 1 + static_cast<int>(&c - cases) % 4;
@@ -83,26 +83,14 @@ TEST_F(PauseMenu, TheCursorWrapsAndMovesOnceForEachPress) {
     }
 }
 
-TEST_F(PauseMenu, ThePauseKeyWaitsUntilEveryControlIsReleased) {
-    frame(DOWN);
-    controls.pause_requested = true;
-    frame(DOWN);
-    EXPECT_TRUE(paused);
-    EXPECT_TRUE(controls.pause_requested);  // still pending
-    frame();  // armed again
-    frame();
-    EXPECT_FALSE(paused);
-    EXPECT_FALSE(controls.pause_requested);
-}
-
 TEST_F(PauseMenu, VolumeStepsInSinglePrecisionFromTheShownValueWithinZeroToOne) {
     struct Case {
         float stored;
         Control held;
         float after;
     } const cases[] = {
-        {0.02f, LEFT, 0.0f}, {0.98f, RIGHT, 1.0f}, {0.7f, RIGHT, 0.7f + 0.05f}, {5.0f, LEFT, 1.0f - 0.05f},
-        {INF, RIGHT, 1.0f},  {std::nanf(""), RIGHT, 0.05f},
+        {0.02f, LEFT, 0.0f},  {0.98f, RIGHT, 1.0f},         {0.7f, RIGHT, 0.7f + 0.05f},
+        {INF, LEFT, 1.0f - 0.05f}, {std::nanf(""), RIGHT, 0.05f},
         {0.5f, JUMP, 0.5f},  // confirming does nothing on this item
     };
     for (const Case &c : cases) {
@@ -120,36 +108,41 @@ TEST_F(PauseMenu, VolumeStepsInSinglePrecisionFromTheShownValueWithinZeroToOne) 
     EXPECT_EQ(settings.volume, 0.75f - 0.05f - 0.05f - 0.05f);
 }
 
-TEST_F(PauseMenu, UnpauseClosesTheMenuAtOnceEvenWithTheControlStillHeld) {
-    for (Control confirm : {JUMP, SHOOT}) {
-        pause_menu_open();
-        controls.pause_requested = true;
-        frame(confirm);
-        EXPECT_FALSE(paused);
-        EXPECT_FALSE(controls.pause_requested);
-        EXPECT_TRUE(controls.*confirm);  // the play step of this frame sees it
+// A script is one frame per letter: the control held (U, D, J, S, '.' for
+// none), followed by '!' when the pause key asks in that frame.
+TEST_F(PauseMenu, ThePauseKeyUnpauseFullscreenAndExit) {
+    const std::map<char, Control> held = {{'U', UP}, {'D', DOWN}, {'J', JUMP}, {'S', SHOOT}, {'.', nullptr}};
+    const struct {
+        const char *script;
+        bool paused, pending, fullscreen_switched, saved;
+        int32_t level;
+    } cases[] = {
+        {"DD!", true, true, false, false, 3},  // the pause key waits until every control is released
+        {"DD!..", false, false, false, false, 3},
+        {"J!", false, false, false, false, 3},  // Unpause closes at once, the control still held
+        {"S!", false, false, false, false, 3},
+        {"D.D.SS", true, false, true, true, 3},  // once per press, saved, still open
+        {"D.D.SS.J", true, false, false, true, 3},
+        {"U.J", false, false, false, false, 0},  // Exit: the title level, nothing saved
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        std::remove(app_save_path);
+        level_state.level = 3;
+        const bool fullscreen = settings.fullscreen;
+        Control last = nullptr;
+        for (const char *step = c.script; *step; ++step) {
+            const bool pause_key = step[1] == '!';
+            if (pause_key) controls.pause_requested = true;
+            frame(last = held.at(*step));
+            step += pause_key;
+        }
+        SCOPED_TRACE(c.script);
+        EXPECT_EQ(paused, c.paused);
+        EXPECT_EQ(controls.pause_requested, c.pending);
+        EXPECT_EQ(settings.fullscreen != fullscreen, c.fullscreen_switched);
+        EXPECT_EQ(saved(), c.saved);
+        EXPECT_EQ(level_state.level, c.level);
+        EXPECT_TRUE(!last || controls.*last);  // the play step of the frame sees the control
     }
-}
-
-TEST_F(PauseMenu, FullscreenSwitchesOncePerPressSavesAndStaysOpen) {
-    const bool before = settings.fullscreen;
-    press(DOWN);
-    press(DOWN);
-    frame(SHOOT);
-    frame(SHOOT);  // still held: nothing more
-    EXPECT_NE(settings.fullscreen, before);
-    EXPECT_TRUE(saved());
-    EXPECT_TRUE(paused);
-    frame();
-    frame(JUMP);
-    EXPECT_EQ(settings.fullscreen, before);
-}
-
-TEST_F(PauseMenu, ExitLoadsTheTitleLevelWithoutSaving) {
-    level_state.level = 3;
-    press(UP);
-    frame(JUMP);
-    EXPECT_FALSE(paused);
-    EXPECT_EQ(level_state.level, 0);
-    EXPECT_FALSE(saved());
 }

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <tuple>
 #include <vector>
 
@@ -36,7 +35,6 @@ TEST(PlayerJump, HeldRisesAboutFivePixelsATapAboutOneAndAHalf) {
             top = std::min(top, player.y);
         }
         const float rise = FLOOR_Y - 1 - top;
-        std::printf("jump %s: rise %.3f px\n", name, rise);
         EXPECT_GE(rise, low) << name;
         EXPECT_LE(rise, high) << name;
         EXPECT_EQ(player_point_y(), FLOOR_Y - 1) << name;  // landed on the floor
@@ -71,7 +69,6 @@ TEST(PlayerDash, FullDashCoversAboutSevenPixelsEitherWay) {
         floor_level(100.0f);
         dash(100.0f, facing, false);
         const float distance = player.x - 100.0f;
-        std::printf("dash facing %d: %.3f px\n", facing, distance);
         EXPECT_NEAR(facing == DIR_LEFT ? -distance : distance, 7.0f, 0.5f);
         EXPECT_EQ(player.state, PLAYER_CROUCHING);  // down still held
         run_player(30);
@@ -178,15 +175,9 @@ TEST(PlayerDeath, RespawnAtTheSavePointWithTheElevatorBackHome) {
     EXPECT_EQ(player.ground_index, NO_DOODAD);
     int frames = 0;
     for (; player.state == PLAYER_DEAD && frames < 400; ++frames) update_player(FRAME_DT);
-    std::printf("respawn after %d frames (%.3f s)\n", frames, frames * FRAME_DT);
     EXPECT_NEAR(frames * FRAME_DT, 2.4f, FRAME_DT * 1.01f);
-    EXPECT_EQ(player.x, 42.0f);
-    EXPECT_EQ(player.y, 13.0f);
-    EXPECT_EQ(player.health, 5);
-    EXPECT_EQ(player.lives, 2);
-    EXPECT_TRUE(doodads[1].elevator_armed);
-    EXPECT_FALSE(doodads[1].elevator_moving);
-    EXPECT_EQ(doodads[1].x, 95.0f);
+    EXPECT_EQ((std::tuple{player.x, player.y, player.health, player.lives}), (std::tuple{42.0f, 13.0f, 5, 2}));
+    EXPECT_TRUE(doodads[1].elevator_armed && !doodads[1].elevator_moving && doodads[1].x == 95.0f);
 }
 
 // With no lives left, or with no saved game in a level without save points,
@@ -198,10 +189,8 @@ TEST(PlayerDeath, WithNothingToGoBackToGoesToTheTitleLevel) {
         player.lives = lives;
         kill_player();
         run_player(151);
-        EXPECT_EQ(level_state.level, 0) << lives;
-        EXPECT_EQ(player.lives, 3) << lives;
-        EXPECT_EQ(player.health, 5) << lives;
-        EXPECT_EQ(player.state, PLAYER_STANDING) << lives;
+        EXPECT_EQ((std::tuple{level_state.level, player.lives, player.health, player.state}),
+                  (std::tuple{0, 3, 5, PLAYER_STANDING})) << lives;
     }
 }
 

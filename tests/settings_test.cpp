@@ -73,9 +73,8 @@ TEST(SettingsFile, ReadsItsKeysAndIgnoresWhatItCannotUse) {
         {"volume:0.3\nfullscreen:1\nbuttstomp:1\nsavelevel:4\nsavecheckpoint:2\nextra:9\n",
          stored("0.300000", 1, 4, 2, 1)},
         {"volume:\nvolume\nVolume:0.1\n", stored()},  // one field, no field, wrong case
-        {"volume:abc", stored("0.000000")},
         {"::volume:5\r\n", stored("5.000000")},
-        {"volume:1e39", stored("0.000000")},
+        {"volume:1e39", stored("0.000000")},  // past the float range
         {"savelevel:7abc\n\n\nsavecheckpoint:3\nsavecheckpoint:5", stored("0.750000", 0, 7, 5)},
         {"fullscreen:01\nbuttstomp:+1\r", stored("0.750000", 1, -1, -1, 1)},
         {"fullscreen:2\nbuttstomp:-1", stored()},
