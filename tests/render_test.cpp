@@ -88,6 +88,7 @@ TEST_F(WorldDraw, ParallaxPutsTheLayersEdgesOnTheLevelsEdgesAndAScrollingLayerIs
         int y;
     } const cases[] = {
         {200, 100, 100, 50, 136.0f, 64.0f, 0.0f, 0.0f, {100}, 50},  // right and bottom edges on the level's
+        {200, 100, 100, 50, 68.7f, 32.0f, 0.0f, 0.0f, {51}, 25},    // 50.5 rounded
         {64, 100, 100, 50, 0.0f, 64.0f, 0.0f, 0.0f, {0}, 50},    // as wide as the view: no far end, x stays 0
         {200, 36, 100, 50, 136.0f, 0.0f, 0.0f, 0.0f, {100}, 0},  // as high as the view: y stays 0
         {200, 100, 64, 36, 37.4f, 20.6f, 0.0f, 0.0f, {37}, 21},  // as large as the view: still on screen
@@ -218,6 +219,7 @@ TEST_F(WorldDraw, ShotsGrowOutOfTheGunSidewaysStandUpAndDownAndOtherShotsDrawNot
         {PROJECTILE_SHOT, DIR_RIGHT, 25.0f, 28.0f, 26, 5, false, "W"},  // 3 out: the head before the gun
         {PROJECTILE_SHOT, DIR_RIGHT, 25.0f, 29.0f, 26, 5, false, "YWWW"},
         {PROJECTILE_SHOT, DIR_LEFT, 33.0f, 31.0f, 30, 5, false, "WW"},  // the left rule: 2 pixels from 30
+        {PROJECTILE_SHOT, DIR_LEFT, 33.0f, 29.0f, 30, 5, false, "WWWY"},
         {PROJECTILE_SHOT, DIR_UP, 25.0f, 10.0f, 10, 4, true, "YWWW"},
         // Turned a quarter clockwise about its middle: the head leads in column x + 1.
         {PROJECTILE_SHOT, DIR_DOWN, 25.0f, 10.0f, 11, 7, true, "YWWW"},
@@ -297,11 +299,12 @@ TEST_F(WorldDraw, EffectsShowTheirPictureOrTwoFadingPixelsAndUnknownTypesDrawNot
 TEST_F(WorldDraw, ThePlayersPixelsShowStateAimShotsHurtLandingsAndTheStompWindUp) {
     // Rows 8..10, columns 9..11 around the player at (10, 10); nothing else
     // is lit.
-    // A head blinking after a landing: '1' at alpha 185.
+    // Heads blinking after a landing: '1', '2', '3' at alpha 185, 147, 89.
     const std::map<char, Rgba> colours = {
         {'P', BODY},         {'S', {229, 100, 255, 255}}, {'H', {229, 255, 255, 255}},
         {'B', {50, 74, 244, 255}},  {'g', {125, 125, 125, 255}}, {'G', {200, 200, 200, 255}},
-        {'W', WHITE},               {'1', {166, 0, 185, 255}},
+        {'W', WHITE},               {'1', {166, 0, 185, 255}},   {'2', {132, 0, 147, 255}},
+        {'3', {80, 0, 89, 255}},
     };
     struct Case {
         int32_t state = PLAYER_STANDING, facing = DIR_RIGHT;
@@ -319,7 +322,10 @@ TEST_F(WorldDraw, ThePlayersPixelsShowStateAimShotsHurtLandingsAndTheStompWindUp
         {.shoot = 0.15f, .hurt = 0.5f, .rows = {"...", ".SG", ".S."}},  // a fresh shot wins over hurt
         {.shoot = 0.1f, .hurt = 0.5f, .rows = {"...", ".Hg", ".H."}},
         {.hurt = 0.05f, .rows = {"...", ".Pg", ".P."}},
+        {.hurt = 0.85f, .rows = {"...", ".Pg", ".P."}},
         {.landing = 0.05f, .rows = {"...", ".1g", ".P."}},
+        {.landing = 0.2f, .rows = {"...", ".3g", ".P."}},
+        {.landing = 0.3f, .rows = {"...", ".2g", ".P."}},
         {.landing = 0.0833333f, .rows = {"...", ".Pg", ".P."}},  // on a bound the body colour stays
         {.landing = 0.34f, .rows = {"...", ".Pg", ".P."}},
         {.state = PLAYER_STOMPING, .stomp = 0.1f, .rows = {"...", ".P.", ".P."}},

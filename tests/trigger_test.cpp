@@ -75,6 +75,8 @@ TEST_F(Triggers, CommandsAndWhichOfThemDisarm) {
         const char *after;
     } cases[] = {
         {TRIGGER_UNLOCKCAMERA, 0, 0, true, true, -1, -1, "level 3 at 8,27 x-locked"},
+        {TRIGGER_LOCKCAMERA, 0, 0, false, false, -1, -1, "level 3 at 8,27 locked"},
+        {TRIGGER_LOCKCAMERAX, 0, 0, false, false, -1, -1, "level 3 at 8,27 x-locked"},
         {TRIGGER_MOVECAMERA, 10, -20, false, true, -1, -1, "level 3 at 8,27 locked x-locked to 10,-20"},
         {TRIGGER_STARTBOSS, 0, 0, false, false, -1, -1, "level 3 at 8,27 boss 12 boss music"},
         {TRIGGER_QUIT, 0, 0, false, false, -1, -1, "level 3 at 8,27 quit armed"},

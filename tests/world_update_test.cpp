@@ -37,8 +37,8 @@ class World : public ::testing::Test {
 TEST_F(World, PickupZonesIncludeTheFarEdgeAndTriggerZonesDoNot) {
     // the player's position; whether the pickup is taken and the trigger runs
     const std::tuple<float, float, bool, bool> cases[] = {
-        {10, 10, true, true},  {18, 10, true, false},   {10, 14, true, false},     {19, 10, false, false},
-        {9, 10, false, false}, {17.49f, 13, true, true}, {17.5f, 13, true, false},
+        {10, 10, true, true},  {18, 10, true, false},   {10, 14, true, false},  {19, 10, false, false},
+        {9, 10, false, false}, {10, 9, false, false},   {17.49f, 13, true, true}, {17.5f, 13, true, false},
     };
     for (const auto &[x, y, collected, fired] : cases) {
         SetUp();
@@ -163,7 +163,7 @@ TEST_F(World, ScrollOffsetsWrapIntoTheLayerWidth) {
     // width, speed, frame step, frames; the offset expected (< 0: only the range is checked)
     const std::tuple<int32_t, float, float, int, float> cases[] = {
         {96, -2.0f, 0.5f, 100, 92.0f}, {96, 48.0f, 1.0f, 2, 0.0f}, {64, -1e30f, 0.016f, 50, -1},
-        {96, -1e-4f, 0.01f, 1, 0.0f},  {-8, 5.0f, 0.016f, 10, 0.0f},
+        {96, -1e-4f, 0.01f, 1, 0.0f},  {0, 5.0f, 0.016f, 10, 0.0f},  {-8, 5.0f, 0.016f, 10, 0.0f},
     };
     for (const auto &[width, speed, dt, frames, expected] : cases) {
         SetUp();
@@ -251,7 +251,8 @@ TEST_F(World, TheBossSequenceRoarsOnceFadesOutAndReturnsToTheTitleLevel) {
 TEST_F(World, EnemyContactHurtsTheStandingPlayerAndTheStompHurtsTheEnemy) {
     // the player's position and state; the player's and the enemy's health after 5 frames
     const std::tuple<float, float, int32_t, int32_t, int32_t> cases[] = {
-        {40, 30, PLAYER_STANDING, 4, 3}, {45, 30, PLAYER_STANDING, 5, 3}, {39, 30, PLAYER_STANDING, 5, 3},
+        {40, 30, PLAYER_STANDING, 4, 3}, {44, 30, PLAYER_STANDING, 4, 3}, {45, 30, PLAYER_STANDING, 5, 3},
+        {39, 30, PLAYER_STANDING, 5, 3},
         {42, 32, PLAYER_STANDING, 4, 3}, {42, 33, PLAYER_STANDING, 5, 3}, {42, 31, PLAYER_STOMPING, 5, 2},
         {42, 31, PLAYER_DEAD, 5, 3},
     };
